@@ -1,0 +1,72 @@
+#include <windows.h>
+#include <wininet.h>
+
+#include <memory>
+#include <vector>
+
+#include "service/executable.h"
+#include "service/retrieve.h"
+
+namespace {
+
+struct InternetHandleCloser {
+  void operator()(HINTERNET handle) const { InternetCloseHandle(handle); }
+};
+using InternetHandle = std::unique_ptr<void, InternetHandleCloser>;
+
+constexpr DWORD ConnectTimeoutMs = 5000;
+constexpr DWORD ReceiveTimeoutMs = 300000;
+constexpr DWORD ReadSize = 32768;
+
+void SetTimeout(HINTERNET session, DWORD option, DWORD milliseconds) {
+  // The outcome is not examined: a session without the time-out still works.
+  InternetSetOptionA(session, option, &milliseconds, sizeof milliseconds);
+}
+
+// WinINet (Wine's at least) reports a connection cut inside a body as an ordinary end of data, so the
+// declared length is the only witness of a cut-off answer.
+bool ShorterThanDeclared(HINTERNET url, unsigned long long received) {
+  char text[32];
+  DWORD size = sizeof text;
+  DWORD index = 0;
+  if (!HttpQueryInfoA(url, HTTP_QUERY_CONTENT_LENGTH, text, &size, &index)) return false;
+  unsigned long long declared = 0;
+  for (DWORD i = 0; i < size; ++i) {
+    if (text[i] < '0' || text[i] > '9' || declared > (~0ULL - 9) / 10) return false;
+    declared = declared * 10 + static_cast<unsigned>(text[i] - '0');
+  }
+  return received < declared;
+}
+
+}  // namespace
+
+bool RetrieveUrl(const std::string& address, std::string& reply, const std::function<void()>& progress) {
+  try {
+    const std::string agent(FileNameOf(ExecutablePath()));
+    // Declared before the URL handle, so that the URL handle is closed first on every path.
+    const InternetHandle session(
+        InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    if (!session) return false;
+    SetTimeout(session.get(), INTERNET_OPTION_CONNECT_TIMEOUT, ConnectTimeoutMs);
+    SetTimeout(session.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, ReceiveTimeoutMs);
+
+    const InternetHandle url(
+        InternetOpenUrlA(session.get(), address.c_str(), nullptr, 0, INTERNET_FLAG_RELOAD, 0));
+    if (!url) return false;
+
+    std::vector<char> buffer(ReadSize);
+    unsigned long long received = 0;
+    for (;;) {
+      DWORD delivered = 0;
+      // A failed read (a cut connection, a time-out) means the answer is incomplete: never report it as
+      // a whole one.
+      if (!InternetReadFile(url.get(), buffer.data(), ReadSize, &delivered)) return false;
+      reply.append(buffer.data(), delivered);
+      received += delivered;
+      if (progress) progress();
+      if (delivered == 0) return !ShorterThanDeclared(url.get(), received);
+    }
+  } catch (...) {
+    return false;
+  }
+}

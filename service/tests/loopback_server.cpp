@@ -1,0 +1,141 @@
+#include "service/tests/loopback_server.h"
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <cctype>
+#include <stdexcept>
+
+namespace {
+
+struct WinsockInit {
+  WinsockInit() {
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+  }
+};
+
+SOCKET BoundListener(std::uint16_t& port) {
+  static WinsockInit init;
+  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  if (s == INVALID_SOCKET) throw std::runtime_error("socket");
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(s, 16) != 0) {
+    closesocket(s);
+    throw std::runtime_error("bind");
+  }
+  int length = sizeof address;
+  getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
+  port = ntohs(address.sin_port);
+  return s;
+}
+
+void SendAll(SOCKET s, const std::string& bytes) {
+  std::size_t sent = 0;
+  while (sent < bytes.size()) {
+    const int n =
+        send(s, bytes.data() + sent, static_cast<int>(std::min<std::size_t>(bytes.size() - sent, 65536)), 0);
+    if (n <= 0) return;
+    sent += static_cast<std::size_t>(n);
+  }
+}
+
+}  // namespace
+
+std::string LoopbackServer::Request::Header(const std::string& name) const {
+  auto lower = [](std::string s) {
+    for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+  };
+  const std::string wanted = lower(name) + ":";
+  std::size_t at = head.find("\r\n");
+  while (at != std::string::npos && at + 2 < head.size()) {
+    const std::size_t end = head.find("\r\n", at + 2);
+    const std::string line = head.substr(at + 2, end == std::string::npos ? std::string::npos : end - at - 2);
+    if (lower(line).starts_with(wanted)) {
+      std::string value = line.substr(wanted.size());
+      while (!value.empty() && value.front() == ' ') value.erase(0, 1);
+      return value;
+    }
+    at = end;
+  }
+  return {};
+}
+
+LoopbackServer::LoopbackServer(Handler handler) : handler_(std::move(handler)) {
+  listener_ = BoundListener(port_);
+  thread_ = std::thread([this] { Serve(); });
+}
+
+LoopbackServer::~LoopbackServer() {
+  stop_ = true;
+  thread_.join();
+  closesocket(static_cast<SOCKET>(listener_));
+}
+
+std::string LoopbackServer::Url(const std::string& path) const {
+  return "http://127.0.0.1:" + std::to_string(port_) + path;
+}
+
+std::vector<LoopbackServer::Request> LoopbackServer::Requests() const {
+  std::lock_guard lock(mutex_);
+  return requests_;
+}
+
+LoopbackServer::Response LoopbackServer::Reply(int status, const std::string& body,
+                                               const std::string& extraHeaders) {
+  return {"HTTP/1.1 " + std::to_string(status) + " Status\r\nContent-Length: " + std::to_string(body.size()) +
+          "\r\nConnection: close\r\n" + extraHeaders + "\r\n" + body};
+}
+
+std::uint16_t LoopbackServer::ClosedPort() {
+  std::uint16_t port = 0;
+  closesocket(BoundListener(port));
+  return port;
+}
+
+void LoopbackServer::Serve() {
+  const auto listener = static_cast<SOCKET>(listener_);
+  while (!stop_) {
+    fd_set ready;
+    FD_ZERO(&ready);
+    FD_SET(listener, &ready);
+    timeval wait{0, 50000};
+    if (select(0, &ready, nullptr, nullptr, &wait) <= 0) continue;
+    const SOCKET client = accept(listener, nullptr, nullptr);
+    if (client == INVALID_SOCKET) continue;
+
+    std::string head;
+    char chunk[4096];
+    while (head.find("\r\n\r\n") == std::string::npos) {
+      const int n = recv(client, chunk, sizeof chunk, 0);
+      if (n <= 0) break;
+      head.append(chunk, static_cast<std::size_t>(n));
+    }
+    if (const auto end = head.find("\r\n\r\n"); end != std::string::npos) head.resize(end + 2);
+
+    Request request;
+    request.head = head;
+    const auto space1 = head.find(' ');
+    const auto space2 = head.find(' ', space1 + 1);
+    if (space1 != std::string::npos && space2 != std::string::npos) {
+      request.method = head.substr(0, space1);
+      request.target = head.substr(space1 + 1, space2 - space1 - 1);
+    }
+    {
+      std::lock_guard lock(mutex_);
+      requests_.push_back(request);
+    }
+    const Response response = handler_(request);
+    SendAll(client, response.bytes);
+    if (response.reset) {
+      linger hard{1, 0};
+      setsockopt(client, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&hard), sizeof hard);
+    } else {
+      shutdown(client, SD_SEND);
+    }
+    closesocket(client);
+  }
+}

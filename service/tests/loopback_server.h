@@ -1,0 +1,51 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+// A small HTTP server on 127.0.0.1 for the tests of the windows tree, answering from a thread of the test
+// process. Each connection carries one request and is closed after the answer.
+class LoopbackServer {
+ public:
+  struct Request {
+    std::string method;
+    std::string target;
+    std::string head;  // request line and headers as received
+    std::string Header(const std::string& name) const;
+  };
+  struct Response {
+    std::string bytes;   // sent as they stand: status line, headers and body
+    bool reset = false;  // after sending, cut the connection with a reset instead of closing it
+  };
+  using Handler = std::function<Response(const Request&)>;
+
+  explicit LoopbackServer(Handler handler);
+  ~LoopbackServer();
+  LoopbackServer(const LoopbackServer&) = delete;
+  LoopbackServer& operator=(const LoopbackServer&) = delete;
+
+  std::uint16_t Port() const { return port_; }
+  std::string Url(const std::string& path) const;
+  std::vector<Request> Requests() const;
+
+  // A whole answer with a Content-Length.
+  static Response Reply(int status, const std::string& body, const std::string& extraHeaders = {});
+  // A port on 127.0.0.1 that nothing listens on.
+  static std::uint16_t ClosedPort();
+
+ private:
+  void Serve();
+
+  Handler handler_;
+  std::uintptr_t listener_;
+  std::uint16_t port_ = 0;
+  std::atomic<bool> stop_{false};
+  mutable std::mutex mutex_;
+  std::vector<Request> requests_;
+  std::thread thread_;
+};

@@ -1,0 +1,31 @@
+# Sourced by the test and demo scripts: one X display and one persistent wineserver for a run of the
+# windows tree, so that each program start under Wine is fast. Needs $windows_build set.
+
+wine_session_start() {
+  local run="$windows_build/wine-run"
+  "$run" --prefix-only
+  if [ -z "${QUILLON_KEEP_DISPLAY-}" ] || [ -z "${DISPLAY-}" ]; then
+    local fifo
+    fifo=$(mktemp -u)
+    mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    xvfb_pid=$!
+    local display
+    read -r -t 30 display <"$fifo" || { echo "Xvfb did not start" >&2; rm -f "$fifo"; return 1; }
+    rm -f "$fifo"
+    export DISPLAY=":$display"
+  fi
+  "$run" --server -p
+  # Start Wine's background processes now, away from the pipes of the test runner: a service started by a
+  # test's first program would hold its output open and the runner would wait for it until its time-out.
+  "$run" wineboot </dev/null >/dev/null 2>&1
+}
+
+wine_session_stop() {
+  "$windows_build/wine-run" --server -k 2>/dev/null || true
+  if [ -n "${xvfb_pid-}" ]; then
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+    xvfb_pid=
+  fi
+}
