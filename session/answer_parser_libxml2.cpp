@@ -48,13 +48,13 @@ class TAnsiConverter {
       if (iconv(Handle, const_cast<char**>(&in), &inLeft, &out, &outLeft) != static_cast<std::size_t>(-1))
         break;
       if (errno != EILSEQ) throw std::runtime_error("character conversion");
-      // The parser's output is valid UTF-8, so this is a character without a byte: skip it whole.
+      // The parser's output is valid UTF-8, so this is a character without a byte: skip it whole. As on
+      // Windows, which converts from UTF-16, one beyond 16 bits gives "??".
       std::size_t length = 1;
       while (length < inLeft && (static_cast<unsigned char>(in[length]) & 0xC0) == 0x80) ++length;
       in += length;
       inLeft -= length;
-      *out++ = '?';
-      --outLeft;
+      for (std::size_t units = length == 4 ? 2 : 1; units > 0; --units, --outLeft) *out++ = '?';
     }
     text.resize(text.size() - outLeft);
     return text;
@@ -113,8 +113,7 @@ bool ConvertNode(const xmlNode* from, TAnswerNode& to, TAnsiConverter& ansi) {
     case XML_ELEMENT_NODE:
       to.Kind = TAnswerNodeKind::Element;
       to.Name = QualifiedName(from->ns ? from->ns->prefix : nullptr, from->name, ansi);
-      for (const xmlNs* ns = from->nsDef; ns; ns = ns->next)
-        to.Attributes.push_back({QualifiedName(BAD_CAST "xmlns", ns->prefix, ansi), ansi(ns->href)});
+      // Namespace declarations (nsDef) are not attributes of the answer.
       for (const xmlAttr* attribute = from->properties; attribute; attribute = attribute->next) {
         std::unique_ptr<xmlChar, TFreeText> value(
             xmlNodeGetContent(reinterpret_cast<const xmlNode*>(attribute)));
@@ -176,6 +175,7 @@ std::optional<TAnswerDocument> LoadAnswerDocument(std::string_view answer) {
     const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_HUGE;
     std::unique_ptr<xmlDoc, TFreeDocument> document(xmlCtxtReadMemory(
         parser.get(), answer.data(), static_cast<int>(answer.size()), nullptr, nullptr, options));
+    // An undeclared prefix is malformed for MSXML 6 on Windows (though not for Wine's).
     if (!document || guard.Refused || !parser->wellFormed || !parser->nsWellFormed) return std::nullopt;
     if (document->intSubset || document->extSubset) return std::nullopt;
 
