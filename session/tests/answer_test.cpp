@@ -138,8 +138,12 @@ TEST(InterpretAnswer, NamesAndPlaces) {
       {"prefixed document element",
        R"(<x:Brovik xmlns:x="urn:q"><license><session id="s1"/></license></x:Brovik>)", NoSession,
        "Invalid session", "", -2},
-      {"default namespace", R"(<Brovik xmlns="urn:q"><license><session id="s1"/></license></Brovik>)",
+      {"default namespace", R"(<Brovik xmlns="urn:q" a="1"><license><session id="s1"/></license></Brovik>)",
        Accepted, "", "s1", -2},
+      {"prefixed attribute", Licensed(R"(<session xmlns:x="urn:x" x:id="no" id="s1" xml:lang="en"/>)"),
+       Accepted, "", "s1", -2},
+      {"only a prefixed id", Licensed(R"(<session x:id="s1" xmlns:x="urn:x"/>)"), NoSession,
+       "Invalid session", "", -2},
       {"other nodes ignored",
        "<?xml version=\"1.0\"?>\n<!-- a --><?app x?>\n<Brovik a=\"1\">\n  text<other/><!-- b -->\n"
        "  <license note=\"n\">\n    <![CDATA[c]]><?app y?><other id=\"no\"/>\n"
