@@ -1,0 +1,125 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "service/base64.h"
+#include "session/protocol.h"
+#include "session/session_state.h"
+
+namespace {
+
+TEST(ParseAnswerInteger, Table) {
+  const struct {
+    const char* text;
+    std::int32_t value;
+  } cases[] = {
+      // decimal and signs
+      {"7", 7},
+      {"+7", 7},
+      {"-5", -5},
+      {"-0", 0},
+      {"007", 7},
+      {"000000000000000000012", 12},
+      {"2147483647", INT_MAX},
+      {"-2147483648", INT_MIN},
+      {"2147483648", 0},
+      {"-2147483649", 0},
+      {"99999999999999999999", 0},
+      // blanks before, nothing else around
+      {" 7", 7},
+      {"   -7", -7},
+      {"\t7", 0},
+      {"7 ", 0},
+      {"- 7", 0},
+      {"7a", 0},
+      {"1.5", 0},
+      // hex prefixes, either case of digits
+      {"$7", 7},
+      {"0x10", 16},
+      {"0X10", 16},
+      {"x1f", 31},
+      {"X1F", 31},
+      {" $aB", 171},
+      {"$", 0},
+      {"0x", 0},
+      {"x", 0},
+      {"$g", 0},
+      {"$7 ", 0},
+      {"$0x7", 0},
+      {"00x7", 0},
+      {"10", 10},  // not read as hex
+      // no sign before a prefix
+      {"-$7", 0},
+      {"+0x10", 0},
+      {"-x1", 0},
+      // hex is the 32-bit pattern; more than 32 bits is out of range
+      {"$7FFFFFFF", INT_MAX},
+      {"$80000000", INT_MIN},
+      {"$FFFFFFFF", -1},
+      {"0x00000000FFFFFFFF", -1},
+      {"$100000000", 0},
+      {"0xFFFFFFFFFFFFFFFF", 0},
+      // nothing to read
+      {"", 0},
+      {" ", 0},
+      {"+", 0},
+      {"-", 0},
+      {"abc", 0},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ParseAnswerInteger(c.text), c.value) << '"' << c.text << '"';
+}
+
+TEST(ParseAnswerInteger, StopsAtTheEndOfTheView) {
+  const std::string text = "127";
+  EXPECT_EQ(ParseAnswerInteger(std::string_view(text).substr(0, 2)), 12);
+  EXPECT_EQ(ParseAnswerInteger(std::string_view("7\0", 2)), 0);
+}
+
+TEST(AccessLevelName, Table) {
+  const struct {
+    std::int32_t level;
+    const char* name;
+  } cases[] = {
+      {2, "Pro user"},   {3, "Tester"}, {4, "Developer"}, {5, "Super Developer"},
+      {6, "Admin"},      {7, "Client"}, {-2, "User"},     {-1, "User"},
+      {0, "User"},       {1, "User"},   {8, "User"},      {INT_MIN, "User"},
+      {INT_MAX, "User"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(AccessLevelName(c.level), c.name) << c.level;
+}
+
+TEST(MakeSignInKey, JoinsUserThenPasswordWithABarUnescaped) {
+  const struct {
+    std::string user, password;
+    std::string joined;
+  } cases[] = {
+      {"", "", "|"},
+      {"ann", "", "ann|"},
+      {"", "secret", "|secret"},
+      {"ann", "secret", "ann|secret"},
+      {"a|b", "c|d", "a|b|c|d"},
+      {"Ren\xE9", "p\xE4ss", "Ren\xE9|p\xE4ss"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(MakeSignInKey(c.user, c.password), EncodeBase64(c.joined)) << c.joined;
+  EXPECT_EQ(MakeSignInKey("", ""), "fA==");
+  EXPECT_EQ(MakeSignInKey("ann", "secret"), "YW5ufHNlY3JldA==");
+  EXPECT_NE(MakeSignInKey("ann", "secret"), MakeSignInKey("secret", "ann"));
+}
+
+TEST(SessionState, StartsSignedOutAtLevelMinusTwo) {
+  // Before any test touches it: the program's record as it is at start-up.
+  EXPECT_EQ(SessionState.UserName, "");
+  EXPECT_EQ(SessionState.SessionId, "");
+  EXPECT_EQ(SessionState.AccessLevel, -2);
+  EXPECT_EQ(AccessLevelName(SessionState.AccessLevel), "User");
+}
+
+TEST(IsSignedIn, NeedsBothUserNameAndSessionId) {
+  EXPECT_FALSE(IsSignedIn({}));
+  EXPECT_FALSE(IsSignedIn({"ann", "", 7}));
+  EXPECT_FALSE(IsSignedIn({"", "s1", 7}));
+  EXPECT_TRUE(IsSignedIn({"ann", "s1", -2}));
+}
+
+}  // namespace
