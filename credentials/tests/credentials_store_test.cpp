@@ -342,15 +342,4 @@ TEST_F(StoreFaults, FailedReadAndFailedRemovalAreReported) {
             (std::vector<std::string>{std::string(RetrieveFailedMessage), std::string(RemoveFailedMessage)}));
 }
 
-TEST(RegistryValueText, EmptyDataIsEmptyTextOfAnyTypeAndOtherTypesAreRefused) {
-  EXPECT_EQ(RegistryValueText("Username", false, ""), "");
-  EXPECT_EQ(RegistryValueText("Username", true, std::string("ab\0c", 4)), "ab");
-  try {
-    RegistryValueText("Username", false, "x");
-    ADD_FAILURE();
-  } catch (const ERegistryException& error) {
-    EXPECT_STREQ(error.what(), "Invalid data type for 'Username'");
-  }
-}
-
 }  // namespace
