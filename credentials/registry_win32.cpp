@@ -1,0 +1,96 @@
+#include "credentials/registry_win32.h"
+
+#include <windows.h>
+
+#include <string>
+
+namespace {
+
+// Owns one open HKEY.
+class KeyHandle {
+ public:
+  KeyHandle() = default;
+  ~KeyHandle() { Reset(); }
+  KeyHandle(const KeyHandle&) = delete;
+  KeyHandle& operator=(const KeyHandle&) = delete;
+
+  HKEY get() const { return key_; }
+  void Reset(HKEY key = nullptr) noexcept {
+    if (key_) RegCloseKey(key_);
+    key_ = key;
+  }
+
+ private:
+  HKEY key_ = nullptr;
+};
+
+HKEY RootKey(RegistryRoot root) {
+  switch (root) {
+    case RegistryRoot::CurrentUser:
+      return HKEY_CURRENT_USER;
+  }
+  return nullptr;
+}
+
+class Win32RegistryKey final : public RegistryKey {
+ public:
+  bool OpenOrCreate(RegistryRoot root, std::string_view path) override {
+    key_.Reset();
+    const std::string subkey(path);
+    HKEY opened = nullptr;
+    if (RegCreateKeyExA(RootKey(root), subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                        nullptr, &opened, nullptr) != ERROR_SUCCESS)
+      return false;
+    key_.Reset(opened);
+    return true;
+  }
+
+  std::string ReadText(std::string_view name) override {
+    const std::string value(name);
+    DWORD type = REG_NONE, size = 0;
+    LONG status = RegQueryValueExA(key_.get(), value.c_str(), nullptr, &type, nullptr, &size);
+    if (status == ERROR_FILE_NOT_FOUND) return {};
+    if (status != ERROR_SUCCESS) throw ERegistryException(FailedToGetDataMessage(name));
+    std::string data(size, '\0');
+    if (size > 0) {
+      status = RegQueryValueExA(key_.get(), value.c_str(), nullptr, &type,
+                                reinterpret_cast<BYTE*>(data.data()), &size);
+      if (status != ERROR_SUCCESS) throw ERegistryException(FailedToGetDataMessage(name));
+      data.resize(size);
+    }
+    return RegistryValueText(name, type == REG_SZ || type == REG_EXPAND_SZ, data);
+  }
+
+  void WriteText(std::string_view name, std::string_view text) override {
+    const std::string value(name), data(text);
+    // With its terminating zero, as string values are kept.
+    if (data.size() >= MAXDWORD ||
+        RegSetValueExA(key_.get(), value.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                       static_cast<DWORD>(data.size() + 1)) != ERROR_SUCCESS)
+      throw ERegistryException(FailedToSetDataMessage(name));
+  }
+
+  void DeleteValue(std::string_view name) override {
+    const std::string value(name);
+    RegDeleteValueA(key_.get(), value.c_str());
+  }
+
+  void Close() noexcept override { key_.Reset(); }
+
+ private:
+  KeyHandle key_;
+};
+
+}  // namespace
+
+std::unique_ptr<RegistryKey> MakeWin32RegistryKey() { return std::make_unique<Win32RegistryKey>(); }
+
+void LoadRememberedCredentials(CredentialsFields& dialog) {
+  Win32RegistryKey key;
+  LoadRememberedCredentials(dialog, key);
+}
+
+void SaveRememberedCredentials(CredentialsFields& dialog) {
+  Win32RegistryKey key;
+  SaveRememberedCredentials(dialog, key);
+}

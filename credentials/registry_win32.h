@@ -1,0 +1,12 @@
+#pragma once
+
+#include <memory>
+
+#include "credentials/credentials_store.h"
+
+// The registry of the running Windows session.
+std::unique_ptr<RegistryKey> MakeWin32RegistryKey();
+
+// The store against the real registry, for the sign-in dialog.
+void LoadRememberedCredentials(CredentialsFields& dialog);
+void SaveRememberedCredentials(CredentialsFields& dialog);

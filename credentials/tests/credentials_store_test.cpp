@@ -1,0 +1,345 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "credentials/credentials_store.h"
+#ifdef _WIN32
+#include <windows.h>
+
+#include "credentials/registry_win32.h"
+#endif
+
+namespace {
+
+// Value types by their Windows numbers, so that a planted value means the same in both trees.
+constexpr std::uint32_t Sz = 1, ExpandSz = 2, Dword = 4;
+
+struct RawValue {
+  std::uint32_t type;
+  std::string data;
+  bool operator==(const RawValue&) const = default;
+};
+
+class Dialog final : public CredentialsFields {
+ public:
+  std::string user = "typed user", password = "typed password";
+  bool remember = true;
+  std::vector<std::string> messages;
+
+  std::string UserText() const override { return user; }
+  void SetUserText(const std::string& text) override { user = text; }
+  std::string PasswordText() const override { return password; }
+  void SetPasswordText(const std::string& text) override { password = text; }
+  bool RememberMeChecked() const override { return remember; }
+  void SetRememberMeChecked(bool checked) override { remember = checked; }
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+};
+
+// The registry a test runs against, with a way round the interface to plant values and look at them.
+class Registry {
+ public:
+  virtual ~Registry() = default;
+  virtual RegistryKey& Key() = 0;
+  virtual bool KeyExists() = 0;
+  virtual void Plant(const std::string& name, std::uint32_t type, const std::string& data) = 0;
+  virtual std::optional<RawValue> Get(const std::string& name) = 0;
+};
+
+class FakeRegistry final : public Registry, public RegistryKey {
+ public:
+  bool failOpen = false, failDelete = false, open = false;
+  std::string failReadOf, failWriteOf;
+  std::optional<std::map<std::string, RawValue, std::less<>>> values;
+
+  RegistryKey& Key() override { return *this; }
+  bool KeyExists() override { return values.has_value(); }
+  void Plant(const std::string& name, std::uint32_t type, const std::string& data) override {
+    if (!values) values.emplace();
+    (*values)[name] = {type, data};
+  }
+  std::optional<RawValue> Get(const std::string& name) override {
+    if (!values || !values->contains(name)) return std::nullopt;
+    return values->at(name);
+  }
+
+  bool OpenOrCreate(RegistryRoot root, std::string_view path) override {
+    EXPECT_EQ(root, RegistryRoot::CurrentUser);
+    EXPECT_EQ(path, "SOFTWARE\\Brovik\\Licenses\\Options");
+    if (failOpen) return false;
+    if (!values) values.emplace();
+    return open = true;
+  }
+  std::string ReadText(std::string_view name) override {
+    EXPECT_TRUE(open);
+    if (name == failReadOf) throw ERegistryException(FailedToGetDataMessage(name));
+    const auto value = Get(std::string(name));
+    return value ? RegistryValueText(name, value->type == Sz || value->type == ExpandSz, value->data) : "";
+  }
+  void WriteText(std::string_view name, std::string_view text) override {
+    EXPECT_TRUE(open);
+    if (name == failWriteOf) throw ERegistryException(FailedToSetDataMessage(name));
+    Plant(std::string(name), Sz, std::string(text) + '\0');
+  }
+  void DeleteValue(std::string_view name) override {
+    EXPECT_TRUE(open);
+    if (failDelete) throw ERegistryException("refused");
+    values->erase(std::string(name));
+  }
+  void Close() noexcept override { open = false; }
+};
+
+#ifdef _WIN32
+// The registry of the test's own Wine prefix; the key is removed before and after.
+class RealRegistry final : public Registry {
+ public:
+  RealRegistry() { Erase(); }
+  ~RealRegistry() override { Erase(); }
+
+  RegistryKey& Key() override { return *key_; }
+  bool KeyExists() override {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, Path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+  }
+  void Plant(const std::string& name, std::uint32_t type, const std::string& data) override {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, Path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                              nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExA(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                             static_cast<DWORD>(data.size())),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+  }
+  std::optional<RawValue> Get(const std::string& name) override {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, Path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+      return std::nullopt;
+    DWORD type = 0, size = 0;
+    std::optional<RawValue> value;
+    if (RegQueryValueExA(key, name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
+      std::string data(size, '\0');
+      RegQueryValueExA(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size);
+      value = RawValue{type, data};
+    }
+    RegCloseKey(key);
+    return value;
+  }
+
+ private:
+  static void Erase() { RegDeleteTreeA(HKEY_CURRENT_USER, Path.c_str()); }
+  inline static const std::string Path{CredentialsKeyPath};
+  std::unique_ptr<RegistryKey> key_ = MakeWin32RegistryKey();
+};
+#endif
+
+struct Backend {
+  const char* name;
+  std::unique_ptr<Registry> (*make)();
+  friend void PrintTo(const Backend& backend, std::ostream* out) { *out << backend.name; }
+};
+
+std::string Stored(std::string_view text) { return CipherEnvelope(text, CredentialsKey, true) + '\0'; }
+
+class Store : public testing::TestWithParam<Backend> {
+ protected:
+  void Load(Dialog& dialog) { LoadRememberedCredentials(dialog, registry->Key()); }
+  void Save(Dialog& dialog) { SaveRememberedCredentials(dialog, registry->Key()); }
+  void ExpectUntouched(const Dialog& dialog) {
+    EXPECT_EQ(dialog.user, "typed user");
+    EXPECT_EQ(dialog.password, "typed password");
+    EXPECT_FALSE(dialog.remember);
+  }
+
+  std::unique_ptr<Registry> registry = GetParam().make();
+};
+
+TEST_P(Store, FirstShowCreatesTheKeyAndLoadsNothing) {
+  ASSERT_FALSE(registry->KeyExists());
+  Dialog dialog;
+  Load(dialog);
+  EXPECT_TRUE(registry->KeyExists());
+  ExpectUntouched(dialog);
+  EXPECT_TRUE(dialog.messages.empty());
+}
+
+TEST_P(Store, NothingLoadedUnlessBothValuesHoldText) {
+  const std::vector<std::vector<std::pair<std::string, std::string>>> cases = {
+      {{"Username", Stored("alice")}},
+      {{"Password", Stored("pw")}},
+      {{"Username", Stored("alice")}, {"Password", std::string(1, '\0')}},
+      {{"Username", ""}, {"Password", Stored("pw")}},
+  };
+  for (const auto& values : cases) {
+    registry = GetParam().make();
+    for (const auto& [name, data] : values) registry->Plant(name, Sz, data);
+    Dialog dialog;
+    Load(dialog);
+    ExpectUntouched(dialog);
+    EXPECT_TRUE(dialog.messages.empty());
+  }
+}
+
+TEST_P(Store, RememberedValuesComeBackAsTheyWereTyped) {
+  for (const auto& [user, password] : {std::pair{"alice", ""}, {"Ren\xE9 M", "pass word"}}) {
+    Dialog typed;
+    typed.user = user;
+    typed.password = password;
+    Save(typed);
+    EXPECT_EQ(registry->Get("Username"), (RawValue{Sz, Stored(user)}));
+    EXPECT_EQ(registry->Get("Password"), (RawValue{Sz, Stored(password)}));
+    Dialog shown;
+    Load(shown);
+    EXPECT_EQ(shown.user, user);
+    EXPECT_EQ(shown.password, password);
+    EXPECT_TRUE(shown.remember);
+    EXPECT_TRUE(typed.messages.empty() && shown.messages.empty());
+    if (std::string_view(password).empty()) {
+      // Twelve characters and the terminating zero.
+      EXPECT_EQ(registry->Get("Password")->data.size(), 13u);
+    }
+  }
+}
+
+TEST_P(Store, UncheckedSignInForgetsSilently) {
+  Dialog dialog;
+  Save(dialog);
+  dialog.remember = false;
+  for (int round = 0; round < 2; ++round) {
+    Save(dialog);
+    EXPECT_FALSE(registry->Get("Username"));
+    EXPECT_FALSE(registry->Get("Password"));
+  }
+  EXPECT_TRUE(registry->KeyExists());
+  Dialog shown;
+  Load(shown);
+  ExpectUntouched(shown);
+  EXPECT_TRUE(dialog.messages.empty() && shown.messages.empty());
+}
+
+TEST_P(Store, ValuesThatCannotBeDecipheredOrRead) {
+  const std::string failed(RetrieveFailedMessage);
+  const struct {
+    std::uint32_t userType;
+    std::string user, password, shownUser;
+    std::vector<std::string> messages;
+  } cases[] = {
+      {Sz, Stored("alice"), "AAAA" + std::string(1, '\0'), "alice", {failed}},
+      {Sz, "QUJD QUJD", Stored("pw"), "typed user", {failed}},
+      {Dword, std::string("\x01\0\0\0", 4), Stored("pw"), "typed user", {failed}},
+  };
+  for (const auto& c : cases) {
+    registry = GetParam().make();
+    registry->Plant("Username", c.userType, c.user);
+    registry->Plant("Password", Sz, c.password);
+    Dialog dialog;
+    Load(dialog);
+    EXPECT_EQ(dialog.user, c.shownUser);
+    EXPECT_EQ(dialog.password, "typed password");
+    EXPECT_FALSE(dialog.remember);
+    EXPECT_EQ(dialog.messages, c.messages);
+  }
+}
+
+TEST_P(Store, StringValuesOfBothTypesEndAtTheirFirstZero) {
+  registry->Plant("Username", ExpandSz, Stored("alice") + "junk" + '\0');
+  registry->Plant("Password", Sz, CipherEnvelope("pw", CredentialsKey, true));  // no terminating zero
+  Dialog dialog;
+  Load(dialog);
+  EXPECT_EQ(dialog.user, "alice");
+  EXPECT_EQ(dialog.password, "pw");
+  EXPECT_TRUE(dialog.remember);
+  EXPECT_TRUE(dialog.messages.empty());
+}
+
+TEST_P(Store, ValueStoredUnderAnotherKeyComesInAsItDeciphers) {
+  // Find a value that deciphers under CredentialsKey although it was made under another key.
+  CipherKey other = CredentialsKey;
+  std::string stored, text;
+  for (unsigned char i = 0; text.empty(); ++i) {
+    other[0] = i;
+    stored = CipherEnvelope("alice in wonderland", other, true);
+    try {
+      text = CipherEnvelope(stored, CredentialsKey, false);
+    } catch (const ECipherException&) {
+    }
+  }
+  registry->Plant("Username", Sz, stored + '\0');
+  registry->Plant("Password", Sz, stored + '\0');
+  Dialog dialog;
+  Load(dialog);
+  EXPECT_EQ(dialog.user, text);
+  EXPECT_EQ(dialog.password, text);
+  EXPECT_TRUE(dialog.remember);
+  EXPECT_TRUE(dialog.messages.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(InMemory, Store,
+                         testing::Values(Backend{
+                             "fake", [] { return std::unique_ptr<Registry>(new FakeRegistry); }}));
+#ifdef _WIN32
+INSTANTIATE_TEST_SUITE_P(Win32, Store,
+                         testing::Values(Backend{
+                             "registry", [] { return std::unique_ptr<Registry>(new RealRegistry); }}));
+
+TEST(Win32Store, DialogOnlyOperationsUseTheCurrentUsersKey) {
+  RealRegistry registry;
+  Dialog typed;
+  typed.user = "carol";
+  SaveRememberedCredentials(typed);
+  EXPECT_EQ(registry.Get("Username"), (RawValue{Sz, Stored("carol")}));
+  Dialog shown;
+  LoadRememberedCredentials(shown);
+  EXPECT_EQ(shown.user, "carol");
+  EXPECT_TRUE(shown.remember);
+}
+#endif
+
+// Faults that only the in-memory registry can stage. The key must be closed after every operation.
+class StoreFaults : public testing::Test {
+ protected:
+  void TearDown() override { EXPECT_FALSE(registry.open); }
+  FakeRegistry registry;
+  Dialog dialog;
+};
+
+TEST_F(StoreFaults, KeyThatCannotBeOpenedChangesNothingAndSaysNothing) {
+  registry.failOpen = true;
+  LoadRememberedCredentials(dialog, registry);
+  EXPECT_EQ(dialog.user, "typed user");
+  EXPECT_FALSE(dialog.remember);
+  dialog.remember = true;
+  SaveRememberedCredentials(dialog, registry);
+  EXPECT_FALSE(registry.KeyExists());
+  EXPECT_TRUE(dialog.messages.empty());
+}
+
+TEST_F(StoreFaults, WriteFailureAtThePasswordKeepsTheNewUserName) {
+  registry.Plant("Username", Sz, Stored("old user"));
+  registry.Plant("Password", Sz, Stored("old password"));
+  registry.failWriteOf = "Password";
+  SaveRememberedCredentials(dialog, registry);
+  EXPECT_EQ(dialog.messages, std::vector<std::string>{std::string(SaveFailedMessage)});
+  EXPECT_EQ(registry.Get("Username")->data, Stored("typed user"));
+  EXPECT_EQ(registry.Get("Password")->data, Stored("old password"));
+}
+
+TEST_F(StoreFaults, FailedReadAndFailedRemovalAreReported) {
+  registry.Plant("Username", Sz, Stored("alice"));
+  registry.Plant("Password", Sz, Stored("pw"));
+  registry.failReadOf = "Password";
+  LoadRememberedCredentials(dialog, registry);
+  EXPECT_EQ(dialog.user, "typed user");
+  EXPECT_FALSE(dialog.remember);
+  registry.failDelete = true;
+  SaveRememberedCredentials(dialog, registry);
+  EXPECT_EQ(dialog.messages,
+            (std::vector<std::string>{std::string(RetrieveFailedMessage), std::string(RemoveFailedMessage)}));
+}
+
+}  // namespace
