@@ -1,0 +1,176 @@
+#include "session/login_form.h"
+
+#include <shellapi.h>
+
+#include "credentials/registry_win32.h"
+#include "quillon_config.h"
+#include "service/request.h"
+#include "service/retrieve.h"
+#include "session/message.h"
+#include "session/protocol.h"
+#include "session/session_state.h"
+
+namespace {
+
+constexpr int UsernameLabelId = 101;
+constexpr int PasswordLabelId = 102;
+constexpr COLORREF Navy = RGB(0, 0, 128);
+
+void OpenAccountPage(const char* path) {
+  const std::string address = std::string("https://") + QUILLON_ACCOUNT_SITE_HOST + path;
+  ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+}  // namespace
+
+TLogInForm::TLogInForm() {
+  CreateForm("Log In", {WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME,
+                        WS_EX_DLGMODALFRAME | WS_EX_APPWINDOW, 284, 111, true});
+  HWND form = Handle();
+  // Created in tab order; the captions and links take no focus.
+  AddControl(form, "STATIC", "Username", 0, 8, 8, 60, 13);
+  UserEdit = AddControl(form, "EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL, 8, 24, 121, 21, 0, WS_EX_CLIENTEDGE);
+  AddControl(form, "STATIC", "Password", 0, 136, 8, 60, 13);
+  PasswordEdit = AddControl(form, "EDIT", "ABC", WS_TABSTOP | ES_AUTOHSCROLL | ES_PASSWORD, 136, 24, 121, 24,
+                            0, WS_EX_CLIENTEDGE);
+  RememberMeCheckBox = AddControl(form, "BUTTON", "Remember me", WS_TABSTOP | BS_AUTOCHECKBOX, 8, 48, 97, 17);
+  LogInButton = AddControl(form, "BUTTON", "Log In", WS_TABSTOP | BS_DEFPUSHBUTTON, 152, 72, 48, 25, IDOK);
+  CancelButton = AddControl(form, "BUTTON", "Cancel", WS_TABSTOP | BS_PUSHBUTTON, 208, 72, 48, 25, IDCANCEL);
+  UsernameLabel = AddControl(form, "STATIC", "Forgot username?", SS_NOTIFY, 8, 69, 90, 13, UsernameLabelId);
+  PasswordLabel = AddControl(form, "STATIC", "Forgot password?", SS_NOTIFY, 8, 87, 90, 13, PasswordLabelId);
+  MakeLinkFont();
+}
+
+TLogInForm::~TLogInForm() {
+  if (linkFont_) DeleteObject(linkFont_);
+}
+
+void TLogInForm::MakeLinkFont() {
+  LOGFONTA font{};
+  GetObjectA(Font(), sizeof font, &font);
+  font.lfUnderline = TRUE;
+  HFONT old = linkFont_;
+  linkFont_ = CreateFontIndirectA(&font);
+  SendMessageA(UsernameLabel, WM_SETFONT, reinterpret_cast<WPARAM>(linkFont_), TRUE);
+  SendMessageA(PasswordLabel, WM_SETFONT, reinterpret_cast<WPARAM>(linkFont_), TRUE);
+  if (old) DeleteObject(old);
+}
+
+void TLogInForm::DpiChanged() { MakeLinkFont(); }
+
+std::string TLogInForm::UserText() const { return WindowText(UserEdit); }
+void TLogInForm::SetUserText(const std::string& text) { SetWindowTextA(UserEdit, text.c_str()); }
+std::string TLogInForm::PasswordText() const { return WindowText(PasswordEdit); }
+void TLogInForm::SetPasswordText(const std::string& text) { SetWindowTextA(PasswordEdit, text.c_str()); }
+bool TLogInForm::RememberMeChecked() const {
+  return SendMessageA(RememberMeCheckBox, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+void TLogInForm::SetRememberMeChecked(bool checked) {
+  SendMessageA(RememberMeCheckBox, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void TLogInForm::FormShow() { LoadRememberedCredentials(); }
+
+void TLogInForm::LogInButtonClick() {
+  EnableWindow(LogInButton, FALSE);
+  Application.SetBusy(true);
+  // Let the disabled button and the hourglass show before the request blocks the thread.
+  Application.ProcessMessages();
+  try {
+    SessionState.SessionId.clear();
+    SessionState.UserName = UserText();
+    const std::string key = MakeSignInKey(UserText(), PasswordText());
+    std::string reply;
+    if (!RetrieveUrl(BuildRequestUrl(1, {"key"}, {key}), reply)) {
+      ServerFailure();
+    } else {
+      HandleAnswer(reply);
+    }
+  } catch (...) {
+    EnableWindow(LogInButton, TRUE);
+    Application.SetBusy(false);
+    throw;
+  }
+}
+
+void TLogInForm::CancelButtonClick() { SetModalResult(TModalResult::Cancel); }
+
+void TLogInForm::UsernameLabelClick() { OpenAccountPage("/Account/ForgotUserName"); }
+
+void TLogInForm::PasswordLabelClick() { OpenAccountPage("/Account/ForgotPassword"); }
+
+void TLogInForm::ShowMessage(const std::string& text) { ::ShowMessage(text); }
+
+void TLogInForm::LoadRememberedCredentials() { ::LoadRememberedCredentials(*this); }
+void TLogInForm::SaveRememberedCredentials() { ::SaveRememberedCredentials(*this); }
+
+void TLogInForm::ServerFailure() {
+  Application.SetBusy(false);
+  EnableWindow(LogInButton, TRUE);
+  ShowMessage("Failed to connect to server");
+  SetModalResult(TModalResult::Cancel);
+}
+
+void TLogInForm::HandleAnswer(const std::string& answer) {
+  const TAnswerOutcome outcome = InterpretAnswer(answer, SessionState);
+  if (outcome.Kind == TAnswerKind::Accepted) {
+    SetModalResult(TModalResult::OK);
+    SaveRememberedCredentials();
+  } else {
+    ShowMessage(outcome.Message);
+  }
+  EnableWindow(LogInButton, TRUE);
+  Application.SetBusy(false);
+}
+
+void TLogInForm::EndSession() {
+  std::string reply;
+  if (!RetrieveUrl(BuildRequestUrl(2, {"session"}, {SessionState.SessionId}), reply)) {
+    ServerFailure();
+  } else {
+    HandleAnswer(reply);
+  }
+}
+
+LRESULT TLogInForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case DM_GETDEFID:
+      return MAKELRESULT(IDOK, DC_HASDEFID);
+    case WM_COMMAND:
+      switch (LOWORD(wParam)) {
+        case IDOK:
+          // Enter reaches here too: only a usable button signs in.
+          if (IsWindowEnabled(LogInButton)) LogInButtonClick();
+          return 0;
+        case IDCANCEL:
+          CancelButtonClick();
+          return 0;
+        case UsernameLabelId:
+          if (HIWORD(wParam) == STN_CLICKED) UsernameLabelClick();
+          return 0;
+        case PasswordLabelId:
+          if (HIWORD(wParam) == STN_CLICKED) PasswordLabelClick();
+          return 0;
+      }
+      break;
+    case WM_CTLCOLORSTATIC: {
+      const auto control = reinterpret_cast<HWND>(lParam);
+      if (control == UsernameLabel || control == PasswordLabel) {
+        const auto dc = reinterpret_cast<HDC>(wParam);
+        SetTextColor(dc, Navy);
+        SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+      }
+      break;
+    }
+    case WM_SETCURSOR: {
+      const auto control = reinterpret_cast<HWND>(wParam);
+      if (!Application.Busy() && (control == UsernameLabel || control == PasswordLabel)) {
+        SetCursor(LoadCursorA(nullptr, IDC_HAND));
+        return TRUE;
+      }
+      break;
+    }
+  }
+  return TForm::HandleMessage(message, wParam, lParam);
+}

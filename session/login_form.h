@@ -1,0 +1,57 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "credentials/credentials_store.h"
+#include "session/form.h"
+
+// The sign-in dialog: asks for a user name and a password, signs in with the service and leaves the
+// granted session in SessionState. The same object also sends the closing request of a session.
+class TLogInForm : public TForm, public CredentialsFields {
+ public:
+  TLogInForm();
+
+  HWND UserEdit = nullptr;
+  HWND PasswordEdit = nullptr;
+  HWND RememberMeCheckBox = nullptr;
+  HWND LogInButton = nullptr;
+  HWND CancelButton = nullptr;
+  HWND UsernameLabel = nullptr;
+  HWND PasswordLabel = nullptr;
+
+  void FormShow() override;
+  void LogInButtonClick();
+  void CancelButtonClick();
+  void UsernameLabelClick();
+  void PasswordLabelClick();
+
+  void ServerFailure();
+  void HandleAnswer(const std::string& answer);
+  void EndSession();
+
+  // The remembered credentials, loaded at each showing and stored or forgotten after an accepted answer.
+  void LoadRememberedCredentials();
+  void SaveRememberedCredentials();
+
+  std::string UserText() const override;
+  void SetUserText(const std::string& text) override;
+  std::string PasswordText() const override;
+  void SetPasswordText(const std::string& text) override;
+  bool RememberMeChecked() const override;
+  void SetRememberMeChecked(bool checked) override;
+  void ShowMessage(const std::string& text) override;
+
+ protected:
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+  void DpiChanged() override;
+
+ private:
+  void MakeLinkFont();
+
+  HFONT linkFont_ = nullptr;
+
+ public:
+  ~TLogInForm() override;
+};

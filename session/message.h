@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// The caption of the program's message boxes: the executable's file name without its folder, cut before
+// its first ".", every character after the first in lower case.
+std::string ApplicationTitle(std::string_view executablePath);
+
+#ifdef _WIN32
+// The one way the program tells the user something: a modal box centred on the screen, one "OK" button,
+// no icon, the application title as caption.
+void ShowMessage(const std::string& text);
+#endif

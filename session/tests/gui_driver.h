@@ -1,0 +1,53 @@
+#pragma once
+
+// Drives the program's windows as a user would, from another thread or another process: finds windows by
+// caption and controls by class and order, types, presses, and reads and dismisses message boxes.
+
+#include <windows.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace gui {
+
+using namespace std::chrono_literals;
+
+// A visible top-level window with this caption (of process pid, when given), waited for.
+HWND WaitForWindow(const std::string& caption, DWORD pid = 0, std::chrono::milliseconds timeout = 10s);
+// As WaitForWindow, but for a caption that begins with prefix.
+HWND WaitForWindowPrefix(const std::string& prefix, DWORD pid = 0, std::chrono::milliseconds timeout = 10s);
+// True when no visible top-level window with this caption exists for the whole of the wait.
+bool StaysAway(const std::string& caption, DWORD pid, std::chrono::milliseconds wait);
+
+// The descendants of parent of this window class, in creation order.
+std::vector<HWND> Controls(HWND parent, const char* className);
+HWND Control(HWND parent, const char* className, std::size_t index);
+
+std::string Text(HWND window);
+void SetText(HWND control, const std::string& text);
+void Click(HWND button);
+bool Checked(HWND checkBox);
+void SetChecked(HWND checkBox, bool checked);
+
+// Waits for a message box with this caption, returns its text and presses its OK button.
+std::optional<std::string> DismissMessageBox(const std::string& caption, DWORD pid = 0,
+                                             std::chrono::milliseconds timeout = 10s);
+
+// Opens the popup menu of a button and chooses its item at index, counting the items that can be chosen
+// (separators are passed over, as the keyboard passes over them).
+void ChooseFromPopup(HWND button, int index);
+
+// Waits until condition() holds; false on time-out.
+template <class Condition>
+bool WaitUntil(Condition condition, std::chrono::milliseconds timeout = 10s) {
+  const auto end = std::chrono::steady_clock::now() + timeout;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    Sleep(20);
+  }
+  return true;
+}
+
+}  // namespace gui

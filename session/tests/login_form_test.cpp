@@ -1,0 +1,199 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <thread>
+
+#include "service/base64.h"
+#include "service/executable.h"
+#include "service/request.h"
+#include "service/tests/loopback_server.h"
+#include "service/tests/proxy_setting.h"
+#include "session/form.h"
+#include "session/login_form.h"
+#include "session/message.h"
+#include "session/session_state.h"
+#include "session/tests/gui_driver.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::string SessionAnswer =
+    R"(<Brovik><license><session id="S-1" accessLevel="6"/></license></Brovik>)";
+
+std::string Title() { return ApplicationTitle(ExecutablePath()); }
+
+// Path and query of an absolute address: a proxy request may name the default port or not.
+std::string PathAndQuery(const std::string& address) {
+  const auto host = address.find("://");
+  return host == std::string::npos ? address : address.substr(address.find('/', host + 3));
+}
+
+std::string ServiceTarget(const std::string& tail) {
+  return PathAndQuery(std::string(ServiceBaseAddress) + tail);
+}
+
+// The dialog under test, shown modally on the test's thread while a script drives it from another.
+class LogInFormTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { Application.Initialize(GetModuleHandleA(nullptr)); }
+
+  void SetUp() override { SessionState = {}; }
+
+  TModalResult RunModal(const std::function<void()>& script) {
+    std::atomic<bool> done{false};
+    std::thread driver([&] {
+      ASSERT_TRUE(gui::WaitUntil([&] { return form.Visible(); }));
+      script();
+      done = true;
+      // A script that left the dialog open must not hang the test.
+      if (!gui::WaitUntil([&] { return !form.Visible(); }, 5s)) PostMessageA(form.Handle(), WM_CLOSE, 0, 0);
+    });
+    const TModalResult result = form.ShowModal();
+    driver.join();
+    return result;
+  }
+
+  std::string answer = SessionAnswer;
+  LoopbackServer server{[this](const auto&) { return LoopbackServer::Reply(200, answer); }};
+  ProxySetting proxy{server.Port()};
+  TLogInForm form;
+};
+
+TEST_F(LogInFormTest, SuccessClosesWithOkAndFillsTheSession) {
+  const auto result = RunModal([&] {
+    gui::SetText(form.UserEdit, "alice");
+    gui::SetText(form.PasswordEdit, "s3cret+");
+    gui::Click(form.LogInButton);
+  });
+  EXPECT_EQ(result, TModalResult::OK);
+  EXPECT_EQ(SessionState.UserName, "alice");
+  EXPECT_EQ(SessionState.SessionId, "S-1");
+  EXPECT_EQ(SessionState.AccessLevel, 6);
+  ASSERT_EQ(server.Requests().size(), 1u);
+  EXPECT_EQ(PathAndQuery(server.Requests()[0].target),
+            ServiceTarget("1&key=" + UrlEncode(EncodeBase64("alice|s3cret+"))));
+}
+
+TEST_F(LogInFormTest, ErrorWithASessionIsReportedAndTheDialogStaysOpen) {
+  answer = R"(<Brovik><license><error code="3">Account locked</error><session id="S-3"/></license></Brovik>)";
+  const auto result = RunModal([&] {
+    gui::Click(form.LogInButton);
+    EXPECT_EQ(gui::DismissMessageBox(Title()), "Unable to log in: Account locked (error code 3)");
+    EXPECT_TRUE(form.Visible());
+    EXPECT_TRUE(gui::WaitUntil([&] { return IsWindowEnabled(form.LogInButton) != FALSE; }));
+    gui::Click(form.CancelButton);
+  });
+  EXPECT_EQ(result, TModalResult::Cancel);
+  EXPECT_EQ(SessionState.SessionId, "S-3");
+}
+
+TEST_F(LogInFormTest, UnreachableServiceClosesWithCancel) {
+  ProxySetting nowhere{LoopbackServer::ClosedPort()};
+  const auto result = RunModal([&] {
+    gui::Click(form.LogInButton);
+    EXPECT_EQ(gui::DismissMessageBox(Title()), "Failed to connect to server");
+  });
+  EXPECT_EQ(result, TModalResult::Cancel);
+  EXPECT_EQ(SessionState.SessionId, "");
+  EXPECT_TRUE(IsWindowEnabled(form.LogInButton));
+}
+
+TEST_F(LogInFormTest, EmptyFieldsStillSendTheKeyOfTheBar) {
+  answer = "";
+  RunModal([&] {
+    gui::SetText(form.UserEdit, "");
+    gui::SetText(form.PasswordEdit, "");
+    gui::Click(form.LogInButton);
+    EXPECT_EQ(gui::DismissMessageBox(Title()), "Invalid session");
+    gui::Click(form.CancelButton);
+  });
+  ASSERT_EQ(server.Requests().size(), 1u);
+  EXPECT_EQ(PathAndQuery(server.Requests()[0].target), ServiceTarget("1&key=fA%3D%3D"));
+}
+
+TEST_F(LogInFormTest, ButtonIsDisabledDuringTheRequestAndEnabledAfterIt) {
+  std::atomic<int> enabledDuringRequest{-1};
+  LoopbackServer watching([&](const auto&) {
+    enabledDuringRequest = IsWindowEnabled(form.LogInButton) ? 1 : 0;
+    return LoopbackServer::Reply(200, "<Brovik/>");
+  });
+  ProxySetting toWatching{watching.Port()};
+  RunModal([&] {
+    gui::Click(form.LogInButton);
+    EXPECT_EQ(gui::DismissMessageBox(Title()), "Invalid session");
+    EXPECT_TRUE(gui::WaitUntil([&] { return IsWindowEnabled(form.LogInButton) != FALSE; }));
+    gui::Click(form.CancelButton);
+  });
+  EXPECT_EQ(enabledDuringRequest, 0);
+}
+
+TEST_F(LogInFormTest, EnterSignsInAndEscapeCancels) {
+  answer = "<Brovik/>";
+  const auto result = RunModal([&] {
+    PostMessageA(form.UserEdit, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_EQ(gui::DismissMessageBox(Title()), "Invalid session");
+    EXPECT_TRUE(gui::WaitUntil([&] { return IsWindowEnabled(form.LogInButton) != FALSE; }));
+    PostMessageA(form.UserEdit, WM_KEYDOWN, VK_ESCAPE, 0);
+  });
+  EXPECT_EQ(result, TModalResult::Cancel);
+  EXPECT_EQ(server.Requests().size(), 1u);
+}
+
+TEST_F(LogInFormTest, EndSessionSendsTheEscapedSessionIdentifier) {
+  SessionState.SessionId = "a+b=c&d";
+  answer = R"(<Brovik><license><session id="a+b=c&amp;d"/></license></Brovik>)";
+  form.EndSession();
+  ASSERT_EQ(server.Requests().size(), 1u);
+  EXPECT_EQ(PathAndQuery(server.Requests()[0].target), ServiceTarget("2&session=a%2Bb%3Dc%26d"));
+  EXPECT_EQ(form.ModalResult(), TModalResult::OK);
+}
+
+TEST_F(LogInFormTest, EndSessionWithAnEmptyIdentifierShowsInvalidSession) {
+  SessionState.SessionId = "S-9";
+  answer = R"(<Brovik><license><session id=""/></license></Brovik>)";
+  std::thread driver([] { EXPECT_EQ(gui::DismissMessageBox(Title()), "Invalid session"); });
+  form.EndSession();
+  driver.join();
+  EXPECT_EQ(SessionState.SessionId, "");
+}
+
+TEST_F(LogInFormTest, LayoutAtNinetySixDpi) {
+  EXPECT_EQ(form.Caption(), "Log In");
+  RECT client{};
+  GetClientRect(form.Handle(), &client);
+  EXPECT_EQ(client.right, 284);
+  EXPECT_EQ(client.bottom, 111);
+  const struct {
+    HWND control;
+    RECT expected;  // left, top, right, bottom in client pixels
+  } cases[] = {
+      {form.UserEdit, {8, 24, 129, 45}},           {form.PasswordEdit, {136, 24, 257, 48}},
+      {form.RememberMeCheckBox, {8, 48, 105, 65}}, {form.LogInButton, {152, 72, 200, 97}},
+      {form.CancelButton, {208, 72, 256, 97}},
+  };
+  for (const auto& c : cases) {
+    RECT r{};
+    GetWindowRect(c.control, &r);
+    MapWindowPoints(nullptr, form.Handle(), reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_EQ(r.left, c.expected.left);
+    EXPECT_EQ(r.top, c.expected.top);
+    EXPECT_EQ(r.right, c.expected.right);
+    EXPECT_EQ(r.bottom, c.expected.bottom);
+  }
+  EXPECT_EQ(WindowText(form.PasswordEdit), "ABC");
+  EXPECT_NE(GetWindowLongA(form.PasswordEdit, GWL_STYLE) & ES_PASSWORD, 0);
+  EXPECT_EQ(WindowText(form.UsernameLabel), "Forgot username?");
+  EXPECT_EQ(WindowText(form.PasswordLabel), "Forgot password?");
+  // Tab order: the two edits, the check box, then the two buttons.
+  HWND expected[] = {form.UserEdit,    form.PasswordEdit, form.RememberMeCheckBox,
+                     form.LogInButton, form.CancelButton, form.UserEdit};
+  HWND at = expected[0];
+  for (std::size_t i = 1; i < std::size(expected); ++i) {
+    at = GetNextDlgTabItem(form.Handle(), at, FALSE);
+    EXPECT_EQ(at, expected[i]) << "tab stop " << i;
+  }
+}
+
+}  // namespace

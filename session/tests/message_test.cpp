@@ -1,0 +1,23 @@
+#include <gtest/gtest.h>
+
+#include "session/message.h"
+
+namespace {
+
+TEST(ApplicationTitle, FileNameCutAtItsFirstDotWithTheRestLowerCase) {
+  const struct {
+    const char* path;
+    const char* title;
+  } cases[] = {
+      {"C:\\Program Files\\Quillon\\Quillon.exe", "Quillon"},
+      {"C:\\apps\\QUILLON.EXE", "Quillon"},
+      {"quillon.exe", "quillon"},
+      {"Z:\\build\\Quillon.Beta.2.exe", "Quillon"},
+      {"/tmp/MyApp", "Myapp"},
+      {"C:\\x.y\\NoExtension", "Noextension"},
+      {"C:\\dir\\.hidden.exe", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ApplicationTitle(c.path), c.title) << c.path;
+}
+
+}  // namespace
