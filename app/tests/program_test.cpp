@@ -13,6 +13,7 @@
 namespace {
 
 using namespace std::chrono_literals;
+using gui::Program;
 
 std::string Base64Decode(const std::string& text) {
   static const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -72,50 +73,12 @@ LoopbackServer::Response Answer(const LoopbackServer::Request& request) {
   return LoopbackServer::Reply(200, "<Brovik/>");
 }
 
-std::string WindowsPath(std::string path) {
-  for (auto& c : path)
-    if (c == '/') c = '\\';
-  return path.starts_with("\\") ? "Z:" + path : path;
-}
-
-class Program {
- public:
-  explicit Program(const std::string& path) {
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    std::string command;
-    command += '"';
-    command += WindowsPath(path);
-    command += '"';
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &info_))
-      ADD_FAILURE() << "cannot start " << path;
-  }
-  ~Program() {
-    if (info_.hProcess) {
-      if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(info_.hProcess, 99);
-      CloseHandle(info_.hProcess);
-      CloseHandle(info_.hThread);
-    }
-  }
-  DWORD Pid() const { return info_.dwProcessId; }
-  // The exit code, or -1 when the program is still running after the wait.
-  long ExitCode(std::chrono::milliseconds wait = 15s) const {
-    if (WaitForSingleObject(info_.hProcess, static_cast<DWORD>(wait.count())) != WAIT_OBJECT_0) return -1;
-    DWORD code = 0;
-    GetExitCodeProcess(info_.hProcess, &code);
-    return static_cast<long>(code);
-  }
-
- private:
-  PROCESS_INFORMATION info_{};
-};
-
 class ProgramTest : public ::testing::Test {
  protected:
   std::string Title() const { return "Quillon"; }
 
   HWND SignIn(const Program& program, const std::string& user) {
+    EXPECT_TRUE(program.Started());
     HWND dialog = gui::WaitForWindow("Log In", program.Pid());
     EXPECT_TRUE(dialog);
     if (!dialog) return nullptr;

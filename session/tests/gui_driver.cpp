@@ -136,4 +136,37 @@ void ChooseFromPopup(HWND button, int index) {
   PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
 }
 
+std::string WindowsPath(std::string path) {
+  if (!path.starts_with("/")) return path;
+  for (auto& c : path)
+    if (c == '/') c = '\\';
+  return "Z:" + path;
+}
+
+Program::Program(const std::string& path) {
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  std::string command;
+  command += '"';
+  command += WindowsPath(path);
+  command += '"';
+  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &info_))
+    info_ = {};
+}
+
+Program::~Program() {
+  if (!info_.hProcess) return;
+  if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(info_.hProcess, 99);
+  CloseHandle(info_.hProcess);
+  CloseHandle(info_.hThread);
+}
+
+long Program::ExitCode(std::chrono::milliseconds wait) const {
+  if (WaitForSingleObject(info_.hProcess, static_cast<DWORD>(wait.count())) != WAIT_OBJECT_0) return -1;
+  DWORD code = 0;
+  GetExitCodeProcess(info_.hProcess, &code);
+  return static_cast<long>(code);
+}
+
 }  // namespace gui

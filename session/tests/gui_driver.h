@@ -39,6 +39,25 @@ std::optional<std::string> DismissMessageBox(const std::string& caption, DWORD p
 // (separators are passed over, as the keyboard passes over them).
 void ChooseFromPopup(HWND button, int index);
 
+// A program started as a process of its own; ended by force if it still runs when this goes.
+class Program {
+ public:
+  explicit Program(const std::string& path);
+  ~Program();
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+  bool Started() const { return info_.hProcess != nullptr; }
+  DWORD Pid() const { return info_.dwProcessId; }
+  // The exit code, or -1 when the program is still running after the wait.
+  long ExitCode(std::chrono::milliseconds wait = 15s) const;
+
+ private:
+  PROCESS_INFORMATION info_{};
+};
+
+// A Unix path of the build tree as Wine's Z: drive sees it; other paths stay as they are.
+std::string WindowsPath(std::string path);
+
 // Waits until condition() holds; false on time-out.
 template <class Condition>
 bool WaitUntil(Condition condition, std::chrono::milliseconds timeout = 10s) {
