@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the trees and runs every test: the host tree natively and again under AddressSanitizer and UBSan,
-# the windows tree under Wine and Xvfb. Exits non-zero when anything fails.
+# Builds the trees and runs every test: the host tree natively and again under AddressSanitizer and UBSan
+# with its fuzz targets, the windows tree under Wine and Xvfb. Exits non-zero when anything fails.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup.sh || exit 1
@@ -46,8 +46,12 @@ run_tree() {
 
 run_tree host -j "$jobs"
 
-# The same suite under AddressSanitizer and UBSan: any report fails its test.
-run_tree host-sanitize -j "$jobs"
+# The same suite under AddressSanitizer and UBSan (any report fails its test), then each fuzz target for a
+# bounded time.
+if build_tree host-sanitize; then
+  test_tree host-sanitize -j "$jobs"
+  test_tree host-fuzz -j "$jobs"
+fi
 
 windows_build=$PWD/build/windows
 source tools/wine-session.sh
