@@ -11,8 +11,10 @@ summary=()
 
 build_tree() {
   local preset=$1
+  local started=$SECONDS
   echo "=== $preset tree: build"
   if cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" -j "$jobs"; then
+    echo "=== $preset tree: built in $((SECONDS - started)) s"
     return 0
   fi
   summary+=("$preset: BUILD FAILED")
@@ -25,6 +27,7 @@ test_tree() {
   local preset=$1
   shift
   echo "=== $preset: tests"
+  local started=$SECONDS
   local log
   log=$(mktemp)
   ctest --preset "$preset" --no-tests=error "$@" 2>&1 | tee "$log"
@@ -32,10 +35,11 @@ test_tree() {
   local count
   count=$(grep -E '^[0-9]+% tests passed|^No tests were found' "$log" | tail -n 1)
   rm -f "$log"
+  local took="$((SECONDS - started)) s"
   if [ "$result" -eq 0 ]; then
-    summary+=("$preset: ${count:-passed}")
+    summary+=("$preset: ${count:-passed} ($took)")
   else
-    summary+=("$preset: TESTS FAILED (${count:-no summary})")
+    summary+=("$preset: TESTS FAILED (${count:-no summary}, $took)")
     status=1
   fi
 }
@@ -67,4 +71,5 @@ wine_session_stop
 
 echo
 printf '%s\n' "${summary[@]}"
+echo "total: $SECONDS s"
 exit $status
