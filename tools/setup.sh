@@ -6,8 +6,8 @@ set -euo pipefail
 packages=(
   # host tree
   g++ cmake make pkg-config googletest libgcrypt20-dev libxml2-dev
-  # host tree under the sanitizers, and the fuzz targets
-  clang libclang-rt-14-dev
+  # host tree under the sanitizers, and the fuzz targets; clang-tidy (tools/tidy.sh)
+  clang libclang-rt-14-dev clang-tidy
   # windows tree and its tests
   g++-mingw-w64-x86-64-posix libgcrypt-mingw-w64-dev wine64 xvfb xauth
   # reference account service, screenshots of the demo and the end-to-end tests

@@ -16,7 +16,7 @@ TEST(UrlEncode, CopiesExactlyTheUnreservedBytesAndEscapesAllOthers) {
   static constexpr char Hex[] = "0123456789ABCDEF";
   for (int b = 0; b < 256; ++b) {
     const std::string in = Byte(b);
-    const std::string expected = kept.count(in[0]) ? in : std::string{'%', Hex[b >> 4], Hex[b & 15]};
+    const std::string expected = kept.contains(in[0]) ? in : std::string{'%', Hex[b >> 4], Hex[b & 15]};
     EXPECT_EQ(UrlEncode(in), expected) << "byte " << b;
   }
 }

@@ -1,6 +1,6 @@
 // quillon-refservice: the reference account service on 127.0.0.1, for the demo and the end-to-end tests.
 #include <fcntl.h>
-#include <signal.h>
+#include <signal.h>  // NOLINT(modernize-deprecated-headers): sigaction() is POSIX, not in <csignal>
 #include <unistd.h>
 
 #include <cerrno>

@@ -2,7 +2,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <signal.h>
+#include <signal.h>  // NOLINT(modernize-deprecated-headers): kill() is POSIX, not in <csignal>
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -33,6 +33,7 @@ class Program {
   explicit Program(std::vector<std::string> args) {
     args.insert(args.begin(), REFSERVICE_PROGRAM);
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
     int out[2];

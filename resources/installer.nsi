@@ -1,0 +1,77 @@
+; Per-user installer of Quillon: no administrator rights, everything inside the user's own profile.
+; makensis -DVERSION=a.b.c.d -DPROGRAM=<Quillon.exe> -DREADME=<README.txt> -DOUTFILE=<setup.exe>
+;          [-DICON=<.ico>] installer.nsi
+; The program is 64-bit only, so the installer may be too (and a Wine without 32-bit support runs it).
+Target amd64-unicode
+SetCompressor /SOLID lzma
+
+!ifndef VERSION | PROGRAM | README | OUTFILE
+  !error "VERSION, PROGRAM, README and OUTFILE must be defined on the command line"
+!endif
+
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Quillon"
+
+!include "MUI2.nsh"
+!include "FileFunc.nsh"
+
+Name "Quillon"
+OutFile "${OUTFILE}"
+RequestExecutionLevel user
+InstallDir "$LOCALAPPDATA\Programs\Quillon"
+; A later installation goes where the user put the earlier one.
+InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
+
+VIProductVersion "${VERSION}"
+VIFileVersion "${VERSION}"
+VIAddVersionKey "ProductName" "Quillon"
+VIAddVersionKey "ProductVersion" "${VERSION}"
+VIAddVersionKey "FileVersion" "${VERSION}"
+VIAddVersionKey "FileDescription" "Quillon setup"
+VIAddVersionKey "CompanyName" "Brovik"
+VIAddVersionKey "LegalCopyright" "Copyright Brovik"
+
+!ifdef ICON
+  !define MUI_ICON "${ICON}"
+  !define MUI_UNICON "${ICON}"
+!endif
+!define MUI_FINISHPAGE_RUN "$INSTDIR\Quillon.exe"
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_PAGE_FINISH
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_LANGUAGE "English"
+
+Section "Quillon"
+  SetShellVarContext current
+  SetOutPath "$INSTDIR"
+  File "/oname=Quillon.exe" "${PROGRAM}"
+  File "/oname=README.txt" "${README}"
+  WriteUninstaller "$INSTDIR\Uninstall.exe"
+  CreateShortcut "$SMPROGRAMS\Quillon.lnk" "$INSTDIR\Quillon.exe"
+
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "Quillon"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "Brovik"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\Quillon.exe"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe"'
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
+  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
+SectionEnd
+
+Section "Uninstall"
+  SetShellVarContext current
+  Delete "$SMPROGRAMS\Quillon.lnk"
+  ; File by file, never the whole folder: the user may have chosen a folder that holds other things.
+  Delete "$INSTDIR\Quillon.exe"
+  Delete "$INSTDIR\README.txt"
+  Delete "$INSTDIR\Uninstall.exe"
+  RMDir "$INSTDIR"
+  DeleteRegKey HKCU "${UNINSTALL_KEY}"
+  ; The remembered credentials under HKCU\SOFTWARE\Brovik\Licenses\Options are the user's and stay, so
+  ; that a new installation or the portable copy still knows them.
+SectionEnd

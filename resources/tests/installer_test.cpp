@@ -1,0 +1,258 @@
+// Runs the built installer silently in this tree's prefix, checks what it leaves for the user, and
+// uninstalls it again.
+#include <objbase.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr wchar_t UninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillon";
+constexpr wchar_t CredentialsKey[] = L"SOFTWARE\\Brovik\\Licenses\\Options";
+constexpr wchar_t MarkerValue[] = L"InstallerTestMarker";
+
+// The build tree hands over paths of the build machine: under Wine its root is drive Z:.
+std::wstring BuildPath(const char* path) {
+  std::wstring result;
+  if (path[0] == '/') result = L"Z:";
+  for (const char* c = path; *c; ++c) result += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
+  return result;
+}
+
+std::wstring KnownFolder(REFKNOWNFOLDERID id) {
+  PWSTR path = nullptr;
+  std::wstring result;
+  if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &path))) result = path;
+  CoTaskMemFree(path);
+  return result;
+}
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string Contents(const std::wstring& path) {
+  std::ifstream file(path.c_str(), std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+bool KeyExists(HKEY root, const wchar_t* path) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}
+
+// A text value, or "<absent>".
+std::wstring TextValue(HKEY root, const wchar_t* path, const wchar_t* name) {
+  wchar_t text[1024];
+  DWORD size = sizeof text;
+  if (RegGetValueW(root, path, name, RRF_RT_REG_SZ, nullptr, text, &size) != ERROR_SUCCESS)
+    return L"<absent>";
+  return text;
+}
+
+// Runs a command line and every process it starts to their end, or kills them at the limit. The
+// uninstaller, for one, hands over to a copy of itself in the temp folder and exits at once.
+DWORD RunToEnd(std::wstring command, std::chrono::milliseconds limit) {
+  const HANDLE job = CreateJobObjectW(nullptr, nullptr);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!job || !CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                              nullptr, &startup, &process)) {
+    ADD_FAILURE() << "cannot start " << command;
+    if (job) CloseHandle(job);
+    return ~0UL;
+  }
+  AssignProcessToJobObject(job, process.hProcess);
+  ResumeThread(process.hThread);
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info{};
+    if (!QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &info, sizeof info, nullptr) ||
+        info.ActiveProcesses == 0) {
+      break;
+    }
+    if (std::chrono::steady_clock::now() > deadline) {
+      ADD_FAILURE() << "still running at the limit: " << command;
+      TerminateJobObject(job, 1);
+      break;
+    }
+    std::this_thread::sleep_for(50ms);
+  }
+  WaitForSingleObject(process.hProcess, 10000);
+  DWORD code = ~0UL;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  CloseHandle(job);
+  return code;
+}
+
+class Installer : public testing::Test {
+ protected:
+  void SetUp() override {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    install_dir_ = KnownFolder(FOLDERID_LocalAppData) + L"\\Programs\\Quillon";
+    shortcut_ = KnownFolder(FOLDERID_Programs) + L"\\Quillon.lnk";
+    ASSERT_NE(install_dir_, L"\\Programs\\Quillon");
+    ASSERT_TRUE(Exists(BuildPath(QUILLON_INSTALLER))) << QUILLON_INSTALLER;
+  }
+  void TearDown() override { CoUninitialize(); }
+
+  void Install() { ASSERT_EQ(RunToEnd(L"\"" + BuildPath(QUILLON_INSTALLER) + L"\" /S", 120s), 0UL); }
+
+  // The way the system's list of programs runs it, made silent.
+  void Uninstall() {
+    const std::wstring command = TextValue(HKEY_CURRENT_USER, UninstallKey, L"UninstallString");
+    ASSERT_NE(command, L"<absent>");
+    EXPECT_EQ(RunToEnd(command + L" /S", 120s), 0UL);
+  }
+
+  std::wstring Installed(const wchar_t* name) const { return install_dir_ + L"\\" + name; }
+
+  std::wstring install_dir_;
+  std::wstring shortcut_;
+};
+
+std::wstring ShortcutTarget(const std::wstring& shortcut) {
+  IShellLinkW* link = nullptr;
+  std::wstring target = L"<unreadable>";
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                              reinterpret_cast<void**>(&link)))) {
+    return target;
+  }
+  IPersistFile* file = nullptr;
+  if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+    wchar_t path[MAX_PATH];
+    if (SUCCEEDED(file->Load(shortcut.c_str(), STGM_READ)) &&
+        link->GetPath(path, MAX_PATH, nullptr, SLGP_RAWPATH) == S_OK) {
+      target = path;
+    }
+    file->Release();
+  }
+  link->Release();
+  return target;
+}
+
+bool SamePath(const std::wstring& a, const std::wstring& b) {
+  return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+// The user's remembered credentials live beside the program's own keys; a value there must outlive the
+// program. Removes what it added when the test ends.
+class CredentialsMarker {
+ public:
+  CredentialsMarker() {
+    created_ = !KeyExists(HKEY_CURRENT_USER, CredentialsKey);
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, CredentialsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS) {
+      ADD_FAILURE() << "cannot create the credentials key";
+      return;
+    }
+    const wchar_t text[] = L"kept";
+    RegSetValueExW(key, MarkerValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof text);
+    RegCloseKey(key);
+  }
+  ~CredentialsMarker() {
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, CredentialsKey, MarkerValue);
+    if (created_) RegDeleteKeyW(HKEY_CURRENT_USER, CredentialsKey);
+  }
+  CredentialsMarker(const CredentialsMarker&) = delete;
+  CredentialsMarker& operator=(const CredentialsMarker&) = delete;
+
+  static std::wstring Value() { return TextValue(HKEY_CURRENT_USER, CredentialsKey, MarkerValue); }
+
+ private:
+  bool created_ = false;
+};
+
+TEST_F(Installer, InstallsForTheUserAloneAndUninstallsAllButTheRememberedCredentials) {
+  const CredentialsMarker marker;
+  ASSERT_NO_FATAL_FAILURE(Install());
+
+  const std::string built = Contents(BuildPath(QUILLON_PROGRAM));
+  ASSERT_FALSE(built.empty()) << QUILLON_PROGRAM;
+  EXPECT_TRUE(Contents(Installed(L"Quillon.exe")) == built)
+      << "the installed program is not the one just built";
+  EXPECT_TRUE(Exists(Installed(L"README.txt")));
+  EXPECT_TRUE(Exists(Installed(L"Uninstall.exe")));
+  EXPECT_TRUE(SamePath(ShortcutTarget(shortcut_), Installed(L"Quillon.exe"))) << shortcut_;
+
+  EXPECT_EQ(TextValue(HKEY_CURRENT_USER, UninstallKey, L"DisplayName"), L"Quillon");
+  const std::string version = QUILLON_VERSION_TEXT;
+  EXPECT_EQ(TextValue(HKEY_CURRENT_USER, UninstallKey, L"DisplayVersion"),
+            std::wstring(version.begin(), version.end()));
+  EXPECT_TRUE(SamePath(TextValue(HKEY_CURRENT_USER, UninstallKey, L"InstallLocation"), install_dir_));
+  EXPECT_EQ(TextValue(HKEY_CURRENT_USER, UninstallKey, L"UninstallString"),
+            L"\"" + Installed(L"Uninstall.exe") + L"\"");
+  // Under Wine the installer could write machine-wide: nothing may land there.
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKey));
+  EXPECT_FALSE(Exists(KnownFolder(FOLDERID_CommonPrograms) + L"\\Quillon.lnk"));
+
+  ASSERT_NO_FATAL_FAILURE(Uninstall());
+
+  for (const wchar_t* name : {L"Quillon.exe", L"README.txt", L"Uninstall.exe"}) {
+    EXPECT_FALSE(Exists(Installed(name))) << name;
+  }
+  EXPECT_FALSE(Exists(install_dir_));
+  EXPECT_FALSE(Exists(shortcut_));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, UninstallKey));
+  EXPECT_EQ(CredentialsMarker::Value(), L"kept");
+}
+
+#ifdef QUILLON_TEST_INSTALLED_SIGN_IN
+struct WindowSearch {
+  DWORD process;
+  bool found;
+};
+
+BOOL CALLBACK FindSignInDialog(HWND window, LPARAM parameter) {
+  auto& search = *reinterpret_cast<WindowSearch*>(parameter);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  wchar_t caption[64];
+  if (owner == search.process && IsWindowVisible(window) && GetWindowTextW(window, caption, 64) > 0 &&
+      std::wstring(caption) == L"Log In") {
+    search.found = true;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+TEST_F(Installer, InstalledProgramStartsWithTheSignInDialog) {
+  ASSERT_NO_FATAL_FAILURE(Install());
+  std::wstring command = L"\"" + Installed(L"Quillon.exe") + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                             install_dir_.c_str(), &startup, &process));
+  WindowSearch search{process.dwProcessId, false};
+  const auto deadline = std::chrono::steady_clock::now() + 30s;
+  while (!search.found && std::chrono::steady_clock::now() < deadline &&
+         WaitForSingleObject(process.hProcess, 100) == WAIT_TIMEOUT) {
+    EnumWindows(FindSignInDialog, reinterpret_cast<LPARAM>(&search));
+  }
+  EXPECT_TRUE(search.found) << "no visible \"Log In\" window from the installed program";
+  TerminateProcess(process.hProcess, 0);
+  WaitForSingleObject(process.hProcess, 10000);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+
+  ASSERT_NO_FATAL_FAILURE(Uninstall());
+  EXPECT_FALSE(Exists(install_dir_));
+}
+#endif
+
+}  // namespace
