@@ -211,7 +211,6 @@ TEST_F(Installer, InstallsForTheUserAloneAndUninstallsAllButTheRememberedCredent
   EXPECT_EQ(CredentialsMarker::Value(), L"kept");
 }
 
-#ifdef QUILLON_TEST_INSTALLED_SIGN_IN
 struct WindowSearch {
   DWORD process;
   bool found;
@@ -253,6 +252,5 @@ TEST_F(Installer, InstalledProgramStartsWithTheSignInDialog) {
   ASSERT_NO_FATAL_FAILURE(Uninstall());
   EXPECT_FALSE(Exists(install_dir_));
 }
-#endif
 
 }  // namespace
