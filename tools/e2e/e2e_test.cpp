@@ -86,10 +86,9 @@ class EndToEnd : public ::testing::Test {
     proxy_.reset();
   }
 
-  const gui::Program& Start() {
+  void Start() {
     program_.emplace(QUILLON_EXE);
     EXPECT_TRUE(program_->Started());
-    return *program_;
   }
   DWORD Pid() const { return program_ ? program_->Pid() : 0; }
   long ExitCode() const { return program_->ExitCode(); }
@@ -336,7 +335,7 @@ TEST_F(EndToEnd, AServiceStoppedMidRunFailsTheNextSignInAndTheProgramEnds) {
   ASSERT_TRUE(main);
   gui::ChooseFromPopup(gui::Control(main, "Button", 0), LogOutItem);
   ASSERT_TRUE(Dialog());
-  StopService();
+  ASSERT_NO_FATAL_FAILURE(StopService());
   SignIn("alice", "wonderland");
   ASSERT_TRUE(gui::WaitForWindow(Title, Pid()));
   Snapshot();
