@@ -47,9 +47,10 @@ fail() {
   exit 1
 }
 
-# The service's port is the first line it prints.
+# The service's port is the first line it prints. A port file left by an earlier run could be read before
+# the new service has even emptied it.
 mkdir -p "$demo"
-rm -f "$demo"/*.png "$demo/service.log"
+rm -f "$demo"/*.png "$demo/service.log" "$demo/service.port"
 "$host_build/tools/refservice/quillon-refservice" --port 0 --log "$demo/service.log" >"$demo/service.port" &
 service_pid=$!
 port=
