@@ -10,6 +10,7 @@
 //   quillon-drive dismiss TITLE                 prints a message box's text and presses its OK
 //   quillon-drive menu PREFIX N                 opens the Tools menu of the main window, chooses item N
 //   quillon-drive close PREFIX                  closes the window whose caption begins so
+//   quillon-drive rect PREFIX                   prints the window's place on the screen as WxH+X+Y
 //
 // Exits 0 on success, 1 when the window or control did not turn up in time, 2 on a usage error.
 #include <cstdio>
@@ -66,6 +67,10 @@ int main(int argc, char** argv) {
     gui::ChooseFromPopup(gui::Control(Window(argv[2], true), "Button", 0), std::atoi(argv[3]));
   } else if (verb == "close" && argc == 3) {
     PostMessageA(Window(argv[2], true), WM_CLOSE, 0, 0);
+  } else if (verb == "rect" && argc == 3) {
+    RECT r{};
+    GetWindowRect(Window(argv[2], true), &r);
+    std::printf("%ldx%ld+%ld+%ld\n", r.right - r.left, r.bottom - r.top, r.left, r.top);
   } else {
     std::fprintf(stderr, "usage: see the head of drive.cpp\n");
     return 2;

@@ -1,0 +1,348 @@
+// The shipped program end to end: Quillon.exe, driven through its own windows, against the reference
+// account service, which e2e-run starts for each case and which the program reaches through the proxy
+// setting.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "service/tests/proxy_setting.h"
+#include "session/tests/gui_driver.h"
+#include "tools/e2e/screenshot.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::string Title = "Quillon";
+const std::string MainCaption = "Quillon V";
+constexpr char OptionsKey[] = "SOFTWARE\\Brovik\\Licenses\\Options";
+constexpr int LogOutItem = 0;
+constexpr int ExitItem = 1;
+
+// One line of the service's request log.
+struct Request {
+  std::string func;
+  std::string params;
+  std::string outcome;
+};
+
+std::string Environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+// The session identifier that a successful sign-in line reports ("session ID level N").
+std::string GrantedSession(const Request& request) {
+  std::istringstream words(request.outcome);
+  std::string word, id;
+  words >> word >> id;
+  return word == "session" ? id : "";
+}
+
+std::optional<std::string> Remembered(const char* name) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, OptionsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return std::nullopt;
+  char data[1024] = {};
+  DWORD size = sizeof data - 1;
+  const LONG result = RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
+  RegCloseKey(key);
+  if (result != ERROR_SUCCESS) return std::nullopt;
+  return std::string(data);
+}
+
+void ForgetCredentials() {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, OptionsKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+  RegDeleteValueA(key, "Username");
+  RegDeleteValueA(key, "Password");
+  RegCloseKey(key);
+}
+
+class EndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    base_ = Environment("QUILLON_E2E_BASE");
+    const std::string port = Environment("QUILLON_E2E_PORT");
+    ASSERT_FALSE(base_.empty() || port.empty()) << "run by e2e-run, which starts the service";
+    proxy_.emplace(static_cast<std::uint16_t>(std::stoi(port)));
+    ForgetCredentials();
+  }
+
+  void TearDown() override {
+    // A failure keeps the planned last screen and adds the screen as it was left.
+    if (!base_.empty() && HasFailure())
+      Snapshot("failure");
+    else if (!base_.empty() && !shot_)
+      Snapshot();
+    program_.reset();
+    ForgetCredentials();
+    proxy_.reset();
+  }
+
+  void Start() {
+    program_.emplace(QUILLON_EXE);
+    EXPECT_TRUE(program_->Started());
+  }
+  DWORD Pid() const { return program_ ? program_->Pid() : 0; }
+  long ExitCode() const { return program_->ExitCode(); }
+
+  HWND Dialog() const { return gui::WaitForWindow("Log In", Pid()); }
+  HWND MainWindow() const { return gui::WaitForWindowPrefix(MainCaption, Pid()); }
+
+  // Types into the sign-in dialog and presses "Log In"; returns the dialog.
+  HWND SignIn(const std::string& user, const std::string& password) const {
+    HWND dialog = Dialog();
+    EXPECT_TRUE(dialog) << "no sign-in dialog";
+    if (!dialog) return nullptr;
+    gui::SetText(gui::Control(dialog, "Edit", 0), user);
+    gui::SetText(gui::Control(dialog, "Edit", 1), password);
+    gui::Click(gui::Control(dialog, "Button", 1));
+    return dialog;
+  }
+
+  std::vector<std::string> Labels(HWND main) const {
+    return {gui::Text(gui::Control(main, "Static", 0)), gui::Text(gui::Control(main, "Static", 1))};
+  }
+
+  std::vector<Request> Requests() const {
+    std::vector<Request> requests;
+    std::ifstream log(gui::WindowsPath(base_ + ".service.log"), std::ios::binary);
+    for (std::string line; std::getline(log, line);) {
+      std::vector<std::string> fields;
+      std::istringstream split(line);
+      for (std::string field; std::getline(split, field, '\t');) fields.push_back(field);
+      fields.resize(4);
+      requests.push_back({fields[1], fields[2], fields[3]});
+    }
+    return requests;
+  }
+
+  // Has e2e-run stop the service, and waits until it has ended.
+  void StopService() const {
+    const std::string stop = gui::WindowsPath(base_ + ".stop");
+    { std::ofstream create(stop); }
+    ASSERT_TRUE(gui::WaitUntil([&] { return GetFileAttributesA(stop.c_str()) == INVALID_FILE_ATTRIBUTES; }))
+        << "the service did not stop";
+  }
+
+  // The screen as the user sees it now, beside the case's log; a label tells several of one case apart.
+  void Snapshot(const std::string& label = "") {
+    shot_ = true;
+    const std::string path = base_ + (label.empty() ? "" : "-" + label) + ".bmp";
+    EXPECT_TRUE(gui::SaveScreen(gui::WindowsPath(path))) << path;
+  }
+
+ private:
+  std::string base_;
+  bool shot_ = false;
+  std::optional<ProxySetting> proxy_;
+  std::optional<gui::Program> program_;
+};
+
+TEST_F(EndToEnd, SignInShowsTheUserNameAndTheNameOfTheAccessLevel) {
+  const struct {
+    const char* user;
+    const char* password;
+    const char* level;
+    const char* levelName;
+  } cases[] = {
+      {"alice", "wonderland", "2", "Pro user"},
+      {"adam", "admin", "6", "Admin"},
+      {"otto", "other", "8", "User"},  // a level without a name of its own
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.user);
+    Start();
+    SignIn(c.user, c.password);
+    HWND main = MainWindow();
+    ASSERT_TRUE(main);
+    EXPECT_EQ(Labels(main), (std::vector<std::string>{std::string("User name: ") + c.user,
+                                                      std::string("Access level: ") + c.levelName}));
+    const auto requests = Requests();
+    ASSERT_FALSE(requests.empty());
+    EXPECT_EQ(requests.back().func, "1");
+    EXPECT_TRUE(requests.back().params.ends_with(std::string(" user=") + c.user)) << requests.back().params;
+    EXPECT_TRUE(requests.back().outcome.ends_with(std::string(" level ") + c.level))
+        << requests.back().outcome;
+    Snapshot();
+    gui::ChooseFromPopup(gui::Control(main, "Button", 0), ExitItem);
+    EXPECT_EQ(ExitCode(), 0);
+  }
+}
+
+// A space, "&" and a byte above 127 in the name, "|" in the password, "+" and "/" in the key.
+TEST_F(EndToEnd, ANameThatNeedsEscapingSignsInAndShowsInTheLabel) {
+  const std::string user = "Zo\xEB Smith&Co";
+  Start();
+  SignIn(user, "x>y|z");
+  HWND main = MainWindow();
+  ASSERT_TRUE(main);
+  EXPECT_EQ(Labels(main), (std::vector<std::string>{"User name: " + user, "Access level: Tester"}));
+  const auto requests = Requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].params, "key=Wm/rIFNtaXRoJkNvfHg+eXx6 user=Zo\\xeb\\x20Smith&Co");
+  Snapshot();
+  PostMessageA(main, WM_CLOSE, 0, 0);
+  EXPECT_EQ(ExitCode(), 0);
+}
+
+TEST_F(EndToEnd, AFailedSignInShowsTheServiceMessageAndTheDialogStaysForAnotherTry) {
+  const struct {
+    const char* user;
+    const char* password;
+    const char* message;
+    const char* shot;
+  } failures[] = {
+      {"alice", "Wonderland", "Unable to log in: Wrong password (error code 2)", "wrong-password"},
+      {"alicia", "wonderland", "Unable to log in: Unknown user (error code 1)", "unknown-user"},
+  };
+  Start();
+  for (const auto& f : failures) {
+    SCOPED_TRACE(f.message);
+    HWND dialog = SignIn(f.user, f.password);
+    ASSERT_TRUE(dialog);
+    ASSERT_TRUE(gui::WaitForWindow(Title, Pid()));
+    Snapshot(f.shot);
+    EXPECT_EQ(gui::DismissMessageBox(Title, Pid()), f.message);
+    EXPECT_TRUE(gui::WaitUntil([&] { return IsWindowEnabled(gui::Control(dialog, "Button", 1)) != FALSE; }));
+    EXPECT_TRUE(IsWindowVisible(dialog));
+    EXPECT_FALSE(gui::WaitForWindowPrefix(MainCaption, Pid(), 0ms));
+  }
+  SignIn("alice", "wonderland");
+  HWND main = MainWindow();
+  ASSERT_TRUE(main);
+  EXPECT_EQ(Labels(main)[0], "User name: alice");
+  Snapshot();
+  PostMessageA(main, WM_CLOSE, 0, 0);
+  EXPECT_EQ(ExitCode(), 0);
+}
+
+TEST_F(EndToEnd, LogOutAndASignInUnderAnotherNameShowTheNewUser) {
+  Start();
+  SignIn("alice", "wonderland");
+  HWND main = MainWindow();
+  ASSERT_TRUE(main);
+  gui::ChooseFromPopup(gui::Control(main, "Button", 0), LogOutItem);
+  ASSERT_TRUE(gui::WaitUntil([&] { return !IsWindowVisible(main); }));
+  SignIn("tessa", "tester");
+  ASSERT_TRUE(gui::WaitUntil([&] { return IsWindowVisible(main) != FALSE; }));
+  EXPECT_EQ(Labels(main), (std::vector<std::string>{"User name: tessa", "Access level: Tester"}));
+  Snapshot();
+  // Log Out itself tells the service nothing; the end closes tessa's session only.
+  gui::ChooseFromPopup(gui::Control(main, "Button", 0), ExitItem);
+  EXPECT_EQ(ExitCode(), 0);
+  const auto requests = Requests();
+  ASSERT_EQ(requests.size(), 3u);
+  EXPECT_EQ(requests[0].func + requests[1].func + requests[2].func, "112");
+  EXPECT_EQ(requests[2].params, "session=" + GrantedSession(requests[1]));
+}
+
+TEST_F(EndToEnd, TheEndSendsTheClosingRequestWithTheSessionIdentifier) {
+  const struct {
+    const char* how;
+    bool menu;
+  } ends[] = {{"Exit", true}, {"close box", false}};
+  for (const auto& end : ends) {
+    SCOPED_TRACE(end.how);
+    const auto before = Requests().size();
+    Start();
+    SignIn("alice", "wonderland");
+    HWND main = MainWindow();
+    ASSERT_TRUE(main);
+    Snapshot();
+    if (end.menu)
+      gui::ChooseFromPopup(gui::Control(main, "Button", 0), ExitItem);
+    else
+      PostMessageA(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(ExitCode(), 0);
+    const auto requests = Requests();
+    ASSERT_EQ(requests.size(), before + 2);
+    const std::string session = GrantedSession(requests[before]);
+    ASSERT_EQ(session.size(), 32u) << requests[before].outcome;
+    EXPECT_EQ(requests[before + 1].func, "2");
+    EXPECT_EQ(requests[before + 1].params, "session=" + session);
+    EXPECT_EQ(requests[before + 1].outcome, "closed " + session);
+  }
+}
+
+TEST_F(EndToEnd, RememberMeFillsTheNextStartAndUncheckedForgets) {
+  // Nothing remembered: the boxes keep what the dialog starts with.
+  Start();
+  HWND dialog = Dialog();
+  ASSERT_TRUE(dialog);
+  EXPECT_EQ(gui::Text(gui::Control(dialog, "Edit", 0)), "");
+  EXPECT_EQ(gui::Text(gui::Control(dialog, "Edit", 1)), "ABC");
+  EXPECT_FALSE(gui::Checked(gui::Control(dialog, "Button", 0)));
+  gui::SetChecked(gui::Control(dialog, "Button", 0), true);
+  SignIn("alice", "wonderland");
+  HWND main = MainWindow();
+  ASSERT_TRUE(main);
+  gui::ChooseFromPopup(gui::Control(main, "Button", 0), ExitItem);
+  ASSERT_EQ(ExitCode(), 0);
+  // Stored, but not as they were typed.
+  ASSERT_TRUE(Remembered("Username") && Remembered("Password"));
+  EXPECT_EQ(Remembered("Username")->find("alice"), std::string::npos);
+  EXPECT_EQ(Remembered("Password")->find("wonderland"), std::string::npos);
+
+  Start();
+  dialog = Dialog();
+  ASSERT_TRUE(dialog);
+  EXPECT_EQ(gui::Text(gui::Control(dialog, "Edit", 0)), "alice");
+  EXPECT_EQ(gui::Text(gui::Control(dialog, "Edit", 1)), "wonderland");
+  EXPECT_TRUE(gui::Checked(gui::Control(dialog, "Button", 0)));
+  Snapshot("remembered");
+  gui::SetChecked(gui::Control(dialog, "Button", 0), false);
+  gui::Click(gui::Control(dialog, "Button", 1));
+  main = MainWindow();
+  ASSERT_TRUE(main);
+  gui::ChooseFromPopup(gui::Control(main, "Button", 0), ExitItem);
+  ASSERT_EQ(ExitCode(), 0);
+  EXPECT_FALSE(Remembered("Username"));
+  EXPECT_FALSE(Remembered("Password"));
+
+  Start();
+  dialog = Dialog();
+  ASSERT_TRUE(dialog);
+  EXPECT_EQ(gui::Text(gui::Control(dialog, "Edit", 0)), "");
+  EXPECT_EQ(gui::Text(gui::Control(dialog, "Edit", 1)), "ABC");
+  EXPECT_FALSE(gui::Checked(gui::Control(dialog, "Button", 0)));
+  Snapshot();
+  gui::Click(gui::Control(dialog, "Button", 2));
+  EXPECT_EQ(ExitCode(), 0);
+}
+
+TEST_F(EndToEnd, CancelAtTheFirstSignInEndsWithExitCodeZero) {
+  Start();
+  HWND dialog = Dialog();
+  ASSERT_TRUE(dialog);
+  Snapshot();
+  gui::Click(gui::Control(dialog, "Button", 2));
+  EXPECT_EQ(ExitCode(), 0);
+  EXPECT_TRUE(Requests().empty());
+}
+
+TEST_F(EndToEnd, AServiceStoppedMidRunFailsTheNextSignInAndTheProgramEnds) {
+  Start();
+  SignIn("alice", "wonderland");
+  HWND main = MainWindow();
+  ASSERT_TRUE(main);
+  gui::ChooseFromPopup(gui::Control(main, "Button", 0), LogOutItem);
+  ASSERT_TRUE(Dialog());
+  ASSERT_NO_FATAL_FAILURE(StopService());
+  SignIn("alice", "wonderland");
+  ASSERT_TRUE(gui::WaitForWindow(Title, Pid()));
+  Snapshot();
+  EXPECT_EQ(gui::DismissMessageBox(Title, Pid()), "Failed to connect to server");
+  EXPECT_EQ(ExitCode(), 0);
+  // Only the first sign-in reached the service; with no session left there was nothing to close.
+  EXPECT_EQ(Requests().size(), 1u);
+}
+
+}  // namespace
