@@ -64,7 +64,8 @@ int main(int argc, char** argv) {
     if (!text) return 1;
     std::printf("%s\n", text->c_str());
   } else if (verb == "menu" && argc == 4) {
-    gui::ChooseFromPopup(gui::Control(Window(argv[2], true), "Button", 0), std::atoi(argv[3]));
+    gui::ChooseFromPopup(gui::Control(Window(argv[2], true), "Button", 0),
+                         static_cast<int>(std::strtol(argv[3], nullptr, 10)));
   } else if (verb == "close" && argc == 3) {
     PostMessageA(Window(argv[2], true), WM_CLOSE, 0, 0);
   } else if (verb == "rect" && argc == 3) {
