@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "session/answer_document.h"
 #include "session/protocol.h"
 
 #ifdef _WIN32
@@ -52,6 +51,10 @@ void Check(const TCase& c) {
   EXPECT_EQ(state.UserName, c.before.UserName);
 }
 
+// Earlier states of the record that some rows start from.
+const TSessionState Level6{"ann", "", 6}, Old6{"ann", "old", 6}, OldUnset{"ann", "old", -2},
+    S1Level4{"ann", "s1", 4}, S0Level3{"ann", "s0", 3};
+
 const auto Failed = TAnswerKind::Failed;
 const auto Accepted = TAnswerKind::Accepted;
 const auto NoSession = TAnswerKind::NoSession;
@@ -65,8 +68,6 @@ TEST(InterpretAnswer, SessionsAndErrors) {
       {"session before the error", Licensed(R"(<session id="s1"/><error code="3">Locked</error>)"), Failed,
        "Unable to log in: Locked (error code 3)", "s1", -2},
       {"empty error", Licensed(R"(<error code="5"/>)"), Failed, "Unable to log in:  (error code 5)", "", -2},
-      {"empty error, end tag", Licensed(R"(<error code="5"></error>)"), Failed,
-       "Unable to log in:  (error code 5)", "", -2},
       {"negative code", Licensed(R"(<error code="-5">No</error>)"), Failed,
        "Unable to log in: No (error code -5)", "", -2},
       {"hex code", Licensed(R"(<error code="0x10">No</error>)"), Failed,
@@ -84,29 +85,11 @@ TEST(InterpretAnswer, SessionsAndErrors) {
        "", -2},
       {"line breaks in the message", Licensed("<error code=\"2\">one\r\ntwo</error>"), Failed,
        "Unable to log in: one\ntwo (error code 2)", "", -2},
-      {"no accessLevel keeps the level",
-       Licensed(R"(<session id="s1"/>)"),
-       Accepted,
-       "",
-       "s1",
-       6,
-       {"ann", "", 6}},
-      {"no id keeps the session",
-       Licensed(R"(<session accessLevel="4"/>)"),
-       Accepted,
-       "",
-       "old",
-       4,
-       {"ann", "old", 6}},
-      {"empty id ends the session",
-       Licensed(R"(<session id=""/>)"),
-       NoSession,
-       "Invalid session",
-       "",
-       -2,
-       {"ann", "old", -2}},
+      {"no accessLevel keeps the level", Licensed(R"(<session id="s1"/>)"), Accepted, "", "s1", 6, Level6},
+      {"no id keeps the session", Licensed(R"(<session accessLevel="4"/>)"), Accepted, "", "old", 4, Old6},
+      {"empty id ends the session", Licensed(R"(<session id=""/>)"), NoSession, "Invalid session", "", -2,
+       OldUnset},
       {"accessLevel abc", Licensed(R"(<session id="s1" accessLevel="abc"/>)"), Accepted, "", "s1", 0},
-      {"accessLevel 7", Licensed(R"(<session id="s1" accessLevel="7"/>)"), Accepted, "", "s1", 7},
       {"accessLevel blank 7", Licensed(R"(<session id="s1" accessLevel=" 7"/>)"), Accepted, "", "s1", 7},
       {"accessLevel $7", Licensed(R"(<session id="s1" accessLevel="$7"/>)"), Accepted, "", "s1", 7},
       {"accessLevel tab 7", Licensed("<session id=\"s1\" accessLevel=\"&#9;7\"/>"), Accepted, "", "s1", 0},
@@ -119,8 +102,6 @@ TEST(InterpretAnswer, SessionsAndErrors) {
 TEST(InterpretAnswer, NamesAndPlaces) {
   const TCase cases[] = {
       {"brovik", R"(<brovik><license><session id="s1"/></license></brovik>)", NoSession, "Invalid session",
-       "", -2},
-      {"BROVIK", R"(<BROVIK><license><session id="s1"/></license></BROVIK>)", NoSession, "Invalid session",
        "", -2},
       {"License", R"(<Brovik><License><session id="s1"/></License></Brovik>)", NoSession, "Invalid session",
        "", -2},
@@ -178,8 +159,8 @@ TEST(InterpretAnswer, LaterElementsOverwriteEarlierOnes) {
 
 TEST(InterpretAnswer, ErrorContentOtherThanOneTextNodeFails) {
   const char* contents[] = {
-      "<![CDATA[Locked]]>",     "<!-- Locked -->",        "<b>Locked</b>",    "<b/>",       "<?app Locked?>",
-      "Locked<![CDATA[ out]]>", "<![CDATA[Locked]]> out", "Lock<!-- x -->ed", "Locked<b/>",
+      "<![CDATA[Locked]]>", "<!-- Locked -->",        "<b>Locked</b>",
+      "<?app Locked?>",     "Locked<![CDATA[ out]]>", "Lock<!-- x -->ed",
   };
   for (const char* content : contents) {
     // What came before the bad element stays; what came after it is not read.
@@ -193,18 +174,15 @@ TEST(InterpretAnswer, ErrorContentOtherThanOneTextNodeFails) {
 TEST(InterpretAnswer, EmptyAndMalformedAnswers) {
   const TCase cases[] = {
       {"zero bytes", "", NoSession, "Invalid session", "", -2},
-      {"zero bytes keep a session", "", Accepted, "", "s1", 4, {"ann", "s1", 4}},
+      {"zero bytes keep a session", "", Accepted, "", "s1", 4, S1Level4},
       {"one line feed", "\n", Failed, ParseFailure, "", -2},
-      {"one blank", " ", Failed, ParseFailure, "", -2},
-      {"line breaks", "\r\n\r\n", Failed, ParseFailure, "", -2},
       {"declaration only", "<?xml version=\"1.0\"?>", Failed, ParseFailure, "", -2},
       {"plain text", "Service unavailable", Failed, ParseFailure, "", -2},
-      {"html", "<html><body><p>Not found</body></html>", Failed, ParseFailure, "", -2},
       {"truncated", Licensed(R"(<session id="s1"/>)").substr(0, 30), Failed, ParseFailure, "", -2},
       {"two document elements", R"(<Brovik/><Brovik><license><session id="s1"/></license></Brovik>)", Failed,
        ParseFailure, "", -2},
       {"undefined entity", Licensed(R"(<session id="&nbsp;"/>)"), Failed, ParseFailure, "", -2},
-      {"a failed load keeps the state", "<Brovik>", Failed, ParseFailure, "s0", 3, {"ann", "s0", 3}},
+      {"a failed load keeps the state", "<Brovik>", Failed, ParseFailure, "s0", 3, S0Level3},
       {"nul byte", std::string("<Brovik>\0</Brovik>", 18), Failed, ParseFailure, "", -2},
   };
   for (const auto& c : cases) Check(c);
@@ -220,17 +198,12 @@ TEST(InterpretAnswer, DocumentTypesAreRefused) {
       "<!ENTITY h \"&g;&g;&g;&g;&g;&g;&g;&g;&g;&g;\"><!ENTITY i \"&h;&h;&h;&h;&h;&h;&h;&h;&h;&h;\">]>";
   const TCase cases[] = {
       {"bare", "<!DOCTYPE Brovik>" + body, Failed, ParseFailure, "", -2},
-      {"internal entity",
-       R"(<!DOCTYPE Brovik [<!ENTITY id "s1">]><Brovik><license><session id="&id;"/></license></Brovik>)",
-       Failed, ParseFailure, "", -2},
       {"billion laughs", laughs + Licensed(R"(<session id="s1"/><error code="1">&i;</error>)"), Failed,
        ParseFailure, "", -2},
       {"external entity",
        R"(<!DOCTYPE Brovik [<!ENTITY x SYSTEM "file:///c:/windows/win.ini">]>)"
        R"(<Brovik><license><error code="1">&x;</error></license></Brovik>)",
        Failed, ParseFailure, "", -2},
-      {"external subset", R"(<!DOCTYPE Brovik SYSTEM "http://127.0.0.1:9/x.dtd">)" + body, Failed,
-       ParseFailure, "", -2},
   };
   for (const auto& c : cases) Check(c);
 }
@@ -255,9 +228,6 @@ TEST(InterpretAnswer, Encodings) {
   const TCase cases[] = {
       {"UTF-8 by default", Licensed("<error code=\"1\">Caf\xC3\xA9</error>"), Failed,
        "Unable to log in: Caf\xE9 (error code 1)", "", -2},
-      {"UTF-8 declared",
-       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>" + Licensed("<session id=\"\xC3\xA9t\xC3\xA9\"/>"),
-       Accepted, "", "\xE9t\xE9", -2},
       {"UTF-8 byte-order mark", "\xEF\xBB\xBF" + Licensed("<session id=\"\xC3\xA9\"/>"), Accepted, "", "\xE9",
        -2},
       {"ISO-8859-1 declared",
@@ -281,32 +251,17 @@ TEST(InterpretAnswer, Encodings) {
       {"bad UTF-8 declared",
        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>" + Licensed("<session id=\"\xC3\x28\"/>"), Failed,
        ParseFailure, "", -2},
-      {"truncated UTF-8", Licensed("<error code=\"1\">\xE2\x82</error>"), Failed, ParseFailure, "", -2},
       {"lone UTF-16 surrogate", LoneSurrogate(), Failed, ParseFailure, "", -2},
   };
   for (const auto& c : cases) Check(c);
 }
 
-TEST(InterpretAnswer, TenMegabyteAnswers) {
-  const std::size_t size = 10u << 20;
-  {
-    std::string message(size, 'm');
-    TSessionState state;
-    const TAnswerOutcome outcome =
-        InterpretAnswer(Licensed("<error code=\"8\">" + message + "</error>"), state);
-    EXPECT_EQ(outcome.Message, "Unable to log in: " + message + " (error code 8)");
-  }
-  {
-    std::string answer = "<Brovik>";
-    for (int i = 0; answer.size() < size; ++i)
-      answer += "<license><session id=\"s" + std::to_string(i) + "\" accessLevel=\"" + std::to_string(i % 8) +
-                "\"/></license>\n";
-    answer += "<license><session id=\"last\"/></license></Brovik>";
-    TSessionState state;
-    const TAnswerOutcome outcome = InterpretAnswer(answer, state);
-    EXPECT_EQ(outcome.Kind, Accepted);
-    EXPECT_EQ(state.SessionId, "last");
-  }
+// Past libxml2's default limit on one text node.
+TEST(InterpretAnswer, TenMegabyteAnswer) {
+  const std::string message(10u << 20, 'm');
+  TSessionState state;
+  EXPECT_EQ(InterpretAnswer(Licensed("<error code=\"8\">" + message + "</error>"), state).Message,
+            "Unable to log in: " + message + " (error code 8)");
 }
 
 std::string Nested(int levels) {
@@ -320,68 +275,6 @@ TEST(InterpretAnswer, NestingBeyond256LevelsIsRefused) {
   Check({"256 levels", Nested(256), Accepted, "", "s1", -2});
   Check({"257 levels", Nested(257), Failed, ParseFailure, "", -2});
   Check({"100000 levels", Nested(100000), Failed, ParseFailure, "", -2});
-}
-
-TEST(LoadAnswerDocument, KeepsNodesAsWritten) {
-  const std::optional<TAnswerDocument> document = LoadAnswerDocument(
-      "<?xml version=\"1.0\"?><!--top--><r b=\"2\" a=\"1\" c=\"\xC3\xA9\">t <![CDATA[<c>]]><!--m--><?pi d?>"
-      "<e/>\n</r><?after x?>");
-  ASSERT_TRUE(document);
-  ASSERT_EQ(document->Nodes.size(), 3u);
-  EXPECT_EQ(document->Nodes[0].Kind, TAnswerNodeKind::Comment);
-  EXPECT_EQ(document->Nodes[0].Value, "top");
-  EXPECT_EQ(document->Nodes[2].Kind, TAnswerNodeKind::ProcessingInstruction);
-  EXPECT_EQ(document->Nodes[2].Name, "after");
-
-  const TAnswerNode& r = document->Nodes[1];
-  EXPECT_EQ(r.Kind, TAnswerNodeKind::Element);
-  EXPECT_EQ(r.Name, "r");
-  ASSERT_EQ(r.Attributes.size(), 3u);
-  EXPECT_EQ(r.Attributes[0].Name, "b");
-  EXPECT_EQ(r.Attributes[1].Name, "a");
-  EXPECT_EQ(r.Attributes[2].Value, "\xE9");
-  ASSERT_NE(r.FindAttribute("a"), nullptr);
-  EXPECT_EQ(r.FindAttribute("a")->Value, "1");
-  EXPECT_EQ(r.FindAttribute("A"), nullptr);
-
-  const struct {
-    TAnswerNodeKind kind;
-    const char* name;
-    const char* value;
-  } children[] = {
-      {TAnswerNodeKind::Text, "", "t "},   {TAnswerNodeKind::CData, "", "<c>"},
-      {TAnswerNodeKind::Comment, "", "m"}, {TAnswerNodeKind::ProcessingInstruction, "pi", "d"},
-      {TAnswerNodeKind::Element, "e", ""}, {TAnswerNodeKind::Text, "", "\n"},
-  };
-  ASSERT_EQ(r.Children.size(), std::size(children));
-  for (std::size_t i = 0; i < std::size(children); ++i) {
-    SCOPED_TRACE(i);
-    EXPECT_EQ(r.Children[i].Kind, children[i].kind);
-    EXPECT_EQ(r.Children[i].Name, children[i].name);
-    EXPECT_EQ(r.Children[i].Value, children[i].value);
-  }
-}
-
-TEST(LoadAnswerDocument, NamespaceDeclarationsAreNotAttributes) {
-  const std::optional<TAnswerDocument> document =
-      LoadAnswerDocument(R"(<r xmlns="urn:a" b="2" xmlns:p="urn:p" p:a="1"><p:c xmlns:q="urn:q"/></r>)");
-  ASSERT_TRUE(document);
-  ASSERT_EQ(document->Nodes.size(), 1u);
-  const TAnswerNode& r = document->Nodes[0];
-  ASSERT_EQ(r.Attributes.size(), 2u);
-  EXPECT_EQ(r.Attributes[0].Name, "b");
-  EXPECT_EQ(r.Attributes[1].Name, "p:a");
-  EXPECT_EQ(r.Attributes[1].Value, "1");
-  ASSERT_EQ(r.Children.size(), 1u);
-  EXPECT_EQ(r.Children[0].Name, "p:c");
-  EXPECT_TRUE(r.Children[0].Attributes.empty());
-}
-
-TEST(LoadAnswerDocument, ZeroBytesAreAnEmptyDocument) {
-  const std::optional<TAnswerDocument> document = LoadAnswerDocument("");
-  ASSERT_TRUE(document);
-  EXPECT_TRUE(document->Nodes.empty());
-  EXPECT_FALSE(LoadAnswerDocument("\n"));
 }
 
 }  // namespace
