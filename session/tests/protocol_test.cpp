@@ -8,61 +8,44 @@
 
 namespace {
 
+// Decimal with sign, leading zeros and the 32-bit range, blanks only before; "$", "x" and "0x" in either
+// case without a sign, as a 32-bit pattern; nothing to read gives 0.
 TEST(ParseAnswerInteger, Table) {
   const struct {
     const char* text;
     std::int32_t value;
   } cases[] = {
-      // decimal and signs
-      {"7", 7},
       {"+7", 7},
       {"-5", -5},
       {"-0", 0},
-      {"007", 7},
       {"000000000000000000012", 12},
       {"2147483647", INT_MAX},
       {"-2147483648", INT_MIN},
       {"2147483648", 0},
       {"-2147483649", 0},
-      {"99999999999999999999", 0},
-      // blanks before, nothing else around
       {" 7", 7},
-      {"   -7", -7},
       {"\t7", 0},
       {"7 ", 0},
       {"- 7", 0},
-      {"7a", 0},
       {"1.5", 0},
-      // hex prefixes, either case of digits
       {"$7", 7},
-      {"0x10", 16},
       {"0X10", 16},
       {"x1f", 31},
-      {"X1F", 31},
       {" $aB", 171},
       {"$", 0},
       {"0x", 0},
       {"x", 0},
       {"$g", 0},
-      {"$7 ", 0},
       {"$0x7", 0},
       {"00x7", 0},
-      {"10", 10},  // not read as hex
-      // no sign before a prefix
+      {"10", 10},
       {"-$7", 0},
       {"+0x10", 0},
-      {"-x1", 0},
-      // hex is the 32-bit pattern; more than 32 bits is out of range
-      {"$7FFFFFFF", INT_MAX},
       {"$80000000", INT_MIN},
-      {"$FFFFFFFF", -1},
       {"0x00000000FFFFFFFF", -1},
       {"$100000000", 0},
-      {"0xFFFFFFFFFFFFFFFF", 0},
-      // nothing to read
       {"", 0},
       {" ", 0},
-      {"+", 0},
       {"-", 0},
       {"abc", 0},
   };
