@@ -8,3 +8,8 @@ target_link_libraries(quillon_test_gui PUBLIC quillon_config user32)
 
 quillon_add_test(session_login_form_test SOURCES tests/login_form_test.cpp
                  LIBS quillon_session quillon_test_gui quillon_test_http)
+
+add_library(quillon_test_counters STATIC tests/process_counters.cpp)
+target_link_libraries(quillon_test_counters PUBLIC quillon_config psapi gdi32 user32)
+quillon_add_test(session_login_form_resources_test SOURCES tests/login_form_resources_test.cpp
+                 LIBS quillon_session quillon_test_counters quillon_test_http)

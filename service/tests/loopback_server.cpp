@@ -84,6 +84,11 @@ std::vector<LoopbackServer::Request> LoopbackServer::Requests() const {
   return requests_;
 }
 
+void LoopbackServer::ForgetRequests() {
+  std::lock_guard lock(mutex_);
+  requests_ = {};
+}
+
 LoopbackServer::Response LoopbackServer::Reply(int status, const std::string& body,
                                                const std::string& extraHeaders) {
   return {"HTTP/1.1 " + std::to_string(status) + " Status\r\nContent-Length: " + std::to_string(body.size()) +

@@ -32,6 +32,8 @@ class LoopbackServer {
   std::uint16_t Port() const { return port_; }
   std::string Url(const std::string& path) const;
   std::vector<Request> Requests() const;
+  // Drops the requests recorded so far, so that a long run does not grow the record without bound.
+  void ForgetRequests();
 
   // A whole answer with a Content-Length.
   static Response Reply(int status, const std::string& body, const std::string& extraHeaders = {});

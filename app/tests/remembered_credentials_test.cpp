@@ -1,0 +1,223 @@
+// Remembered credentials across starts of the real program: Quillon.exe runs as a process of its own, the
+// test reads and plants the registry values between and during its runs.
+#include <gtest/gtest.h>
+
+#include <optional>
+
+#include "credentials/credentials_store.h"
+#include "service/base64.h"
+#include "service/request.h"
+#include "service/tests/loopback_server.h"
+#include "service/tests/proxy_setting.h"
+#include "session/tests/gui_driver.h"
+
+namespace {
+
+using gui::Program;
+
+const std::string KeyPath(CredentialsKeyPath);
+const std::string UserValue(UsernameValueName);
+const std::string PasswordValue(PasswordValueName);
+
+std::optional<std::string> RawValue(const std::string& name) {
+  char data[1024];
+  DWORD size = sizeof data;
+  if (RegGetValueA(HKEY_CURRENT_USER, KeyPath.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, data, &size) !=
+      ERROR_SUCCESS)
+    return std::nullopt;
+  return std::string(data);
+}
+
+// The text a value deciphers to; nullopt when the value is absent.
+std::optional<std::string> Remembered(const std::string& name) {
+  const auto stored = RawValue(name);
+  if (!stored) return std::nullopt;
+  return CipherEnvelope(*stored, CredentialsKey, false);
+}
+
+void Plant(const std::string& name, const std::string& text) {
+  const std::string stored = CipherEnvelope(text, CredentialsKey, true);
+  ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, KeyPath.c_str(), name.c_str(), REG_SZ, stored.c_str(),
+                            static_cast<DWORD>(stored.size() + 1)),
+            ERROR_SUCCESS);
+}
+
+void ForgetValues() {
+  RegDeleteKeyValueA(HKEY_CURRENT_USER, KeyPath.c_str(), UserValue.c_str());
+  RegDeleteKeyValueA(HKEY_CURRENT_USER, KeyPath.c_str(), PasswordValue.c_str());
+}
+
+struct Fields {
+  std::string user, password;
+  bool remember;
+  bool operator==(const Fields&) const = default;
+  friend std::ostream& operator<<(std::ostream& out, const Fields& f) {
+    return out << '{' << f.user << ", " << f.password << ", " << (f.remember ? "checked" : "unchecked")
+               << '}';
+  }
+};
+
+Fields Shown(HWND dialog) {
+  return {gui::Text(gui::Control(dialog, "Edit", 0)), gui::Text(gui::Control(dialog, "Edit", 1)),
+          gui::Checked(gui::Control(dialog, "Button", 0))};
+}
+
+const Fields Initial{"", "ABC", false};
+
+std::string Parameter(const std::string& target, const std::string& name) {
+  const auto at = target.find("&" + name + "=");
+  if (at == std::string::npos) return {};
+  const auto start = at + name.size() + 2;
+  return target.substr(start, target.find('&', start) - start);
+}
+
+std::string SignInKey(const std::string& user, const std::string& password) {
+  return UrlEncode(EncodeBase64(user + "|" + password));
+}
+
+// alice signs in with the password "alice", "garbled" gets an answer that does not parse, anything else is
+// refused. Closing requests are accepted.
+LoopbackServer::Response Answer(const LoopbackServer::Request& request) {
+  if (request.target.find("func=2&") != std::string::npos)
+    return LoopbackServer::Reply(200, "<Brovik><license><session id=\"" +
+                                          Parameter(request.target, "session") + "\"/></license></Brovik>");
+  const std::string key = Parameter(request.target, "key");
+  if (key == SignInKey("alice", "alice"))
+    return LoopbackServer::Reply(
+        200, R"(<Brovik><license><session id="S-alice" accessLevel="6"/></license></Brovik>)");
+  if (key == SignInKey("garbled", "x")) return LoopbackServer::Reply(200, "<Brovik><license><session id=");
+  return LoopbackServer::Reply(
+      200, R"(<Brovik><license><error code="2">Wrong password</error></license></Brovik>)");
+}
+
+class RememberedCredentialsTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ForgetValues(); }
+  void TearDown() override { ForgetValues(); }
+
+  HWND Dialog(const Program& program) {
+    EXPECT_TRUE(program.Started());
+    return gui::WaitForWindow("Log In", program.Pid());
+  }
+
+  void Type(HWND dialog, const Fields& fields) {
+    gui::SetText(gui::Control(dialog, "Edit", 0), fields.user);
+    gui::SetText(gui::Control(dialog, "Edit", 1), fields.password);
+    gui::SetChecked(gui::Control(dialog, "Button", 0), fields.remember);
+  }
+
+  HWND SignIn(const Program& program, HWND dialog) {
+    gui::Click(gui::Control(dialog, "Button", 1));
+    return gui::WaitForWindowPrefix("Quillon V", program.Pid());
+  }
+
+  void Exit(const Program& program, HWND main) {
+    gui::ChooseFromPopup(gui::Control(main, "Button", 0), 1);
+    EXPECT_EQ(program.ExitCode(), 0);
+  }
+
+  std::size_t ClosingRequests() const {
+    std::size_t count = 0;
+    for (const auto& request : server.Requests())
+      count += request.target.find("func=2&") != std::string::npos;
+    return count;
+  }
+
+  LoopbackServer server{Answer};
+  ProxySetting proxy{server.Port()};
+};
+
+TEST_F(RememberedCredentialsTest, CheckedSignInFillsTheNextStartAndAnUncheckedOneForgets) {
+  {
+    Program program(QUILLON_EXE);
+    HWND dialog = Dialog(program);
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(Shown(dialog), Initial);
+    Type(dialog, {"alice", "alice", true});
+    HWND main = SignIn(program, dialog);
+    ASSERT_TRUE(main);
+    EXPECT_EQ(Remembered(UserValue), "alice");
+    EXPECT_EQ(Remembered(PasswordValue), "alice");
+    // Enciphered, not as typed.
+    EXPECT_NE(RawValue(UserValue), "alice");
+    Exit(program, main);
+  }
+  {
+    Program program(QUILLON_EXE);
+    HWND dialog = Dialog(program);
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(Shown(dialog), (Fields{"alice", "alice", true}));
+    gui::SetChecked(gui::Control(dialog, "Button", 0), false);
+    HWND main = SignIn(program, dialog);
+    ASSERT_TRUE(main);
+    EXPECT_EQ(RawValue(UserValue), std::nullopt);
+    EXPECT_EQ(RawValue(PasswordValue), std::nullopt);
+    Exit(program, main);
+  }
+  {
+    Program program(QUILLON_EXE);
+    HWND dialog = Dialog(program);
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(Shown(dialog), Initial);
+    gui::Click(gui::Control(dialog, "Button", 2));
+    EXPECT_EQ(program.ExitCode(), 0);
+  }
+}
+
+TEST_F(RememberedCredentialsTest, AFailedSignInStoresAndRemovesNothing) {
+  Plant(UserValue, "alice");
+  Plant(PasswordValue, "alice");
+  const auto user = RawValue(UserValue), password = RawValue(PasswordValue);
+  Program program(QUILLON_EXE);
+  HWND dialog = Dialog(program);
+  ASSERT_TRUE(dialog);
+  ASSERT_EQ(Shown(dialog), (Fields{"alice", "alice", true}));
+  const struct {
+    Fields typed;
+    const char* message;
+  } attempts[] = {
+      {{"alice", "wrong", false}, "Unable to log in: Wrong password (error code 2)"},
+      {{"mallory", "secret", true}, "Unable to log in: Wrong password (error code 2)"},
+      {{"garbled", "x", false}, "Unable to log in: Error parsing response (error code -1)"},
+  };
+  for (const auto& attempt : attempts) {
+    Type(dialog, attempt.typed);
+    gui::Click(gui::Control(dialog, "Button", 1));
+    EXPECT_EQ(gui::DismissMessageBox("Quillon", program.Pid()), attempt.message) << attempt.typed;
+    ASSERT_TRUE(gui::WaitUntil([&] { return IsWindowEnabled(gui::Control(dialog, "Button", 1)) != FALSE; }));
+    EXPECT_EQ(RawValue(UserValue), user) << attempt.typed;
+    EXPECT_EQ(RawValue(PasswordValue), password) << attempt.typed;
+  }
+  gui::Click(gui::Control(dialog, "Button", 2));
+  EXPECT_EQ(program.ExitCode(), 0);
+  EXPECT_EQ(ClosingRequests(), 0u);
+  EXPECT_EQ(RawValue(UserValue), user);
+  EXPECT_EQ(RawValue(PasswordValue), password);
+}
+
+TEST_F(RememberedCredentialsTest, TheClosingRequestAtExitStoresAgainAsTheBoxWasLeft) {
+  for (const bool remember : {true, false}) {
+    SCOPED_TRACE(remember ? "checked" : "unchecked");
+    Program program(QUILLON_EXE);
+    HWND dialog = Dialog(program);
+    ASSERT_TRUE(dialog);
+    Type(dialog, {"alice", "alice", remember});
+    HWND main = SignIn(program, dialog);
+    ASSERT_TRUE(main);
+    // Undo behind the program's back what the sign-in did, so that only the closing request can redo it.
+    if (remember) {
+      ForgetValues();
+    } else {
+      Plant(UserValue, "someone");
+      Plant(PasswordValue, "else");
+    }
+    const std::size_t closingBefore = ClosingRequests();
+    Exit(program, main);
+    EXPECT_EQ(ClosingRequests(), closingBefore + 1);
+    const std::optional<std::string> expected = remember ? std::optional<std::string>("alice") : std::nullopt;
+    EXPECT_EQ(Remembered(UserValue), expected);
+    EXPECT_EQ(Remembered(PasswordValue), expected);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,128 @@
+#include "session/tests/process_counters.h"
+
+#include <windows.h>
+
+#include <psapi.h>
+
+#include <vector>
+
+namespace {
+
+// The layout of NtQuerySystemInformation's SystemHandleInformation answer.
+constexpr ULONG SystemHandleInformation = 16;
+constexpr LONG StatusInfoLengthMismatch = static_cast<LONG>(0xC0000004);
+struct HandleEntry {
+  USHORT processId;
+  USHORT creatorBackTraceIndex;
+  UCHAR objectType;
+  UCHAR attributes;
+  USHORT handle;
+  void* object;
+  ULONG grantedAccess;
+};
+struct HandleTable {
+  ULONG count;
+  HandleEntry entries[1];
+};
+using QuerySystemInformation = LONG(WINAPI*)(ULONG, void*, ULONG, ULONG*);
+
+unsigned long SystemTableHandles() {
+  const auto query = reinterpret_cast<QuerySystemInformation>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+  if (!query) return 0;
+  std::vector<char> buffer(1 << 16);
+  LONG status;
+  ULONG length = 0;
+  while ((status = query(SystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()),
+                         &length)) == StatusInfoLengthMismatch)
+    buffer.resize(buffer.size() * 2);
+  if (status != 0) return 0;
+  const auto* table = reinterpret_cast<const HandleTable*>(buffer.data());
+  const auto self = static_cast<USHORT>(GetCurrentProcessId());
+  unsigned long count = 0;
+  for (ULONG i = 0; i < table->count; ++i) count += table->entries[i].processId == self;
+  return count;
+}
+
+// Wine takes a GDI handle by its table index alone; Windows does not, but it counts its objects itself.
+unsigned long GdiTableEntries() {
+  unsigned long count = 0;
+  for (ULONG_PTR index = 1; index < 0x10000; ++index)
+    count += GetObjectType(reinterpret_cast<HGDIOBJ>(index)) != 0;
+  return count;
+}
+
+unsigned long ProcessWindows() {
+  struct Count {
+    DWORD pid;
+    unsigned long windows = 0;
+  } count{GetCurrentProcessId()};
+  EnumWindows(
+      [](HWND window, LPARAM data) -> BOOL {
+        auto& c = *reinterpret_cast<Count*>(data);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner != c.pid) return TRUE;
+        ++c.windows;
+        EnumChildWindows(
+            window,
+            [](HWND, LPARAM inner) -> BOOL {
+              ++*reinterpret_cast<unsigned long*>(inner);
+              return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&c.windows));
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&count));
+  return count.windows;
+}
+
+std::size_t CommittedPrivateBytes() {
+  std::size_t total = 0;
+  MEMORY_BASIC_INFORMATION region;
+  const char* at = nullptr;
+  while (VirtualQuery(at, &region, sizeof region) == sizeof region) {
+    if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) total += region.RegionSize;
+    at = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
+  }
+  return total;
+}
+
+std::size_t HeapBytesInUse() {
+  std::vector<HANDLE> heaps(GetProcessHeaps(0, nullptr) + 16);
+  heaps.resize(GetProcessHeaps(static_cast<DWORD>(heaps.size()), heaps.data()));
+  std::size_t total = 0;
+  for (HANDLE heap : heaps) {
+    if (!HeapLock(heap)) continue;
+    PROCESS_HEAP_ENTRY entry{};
+    while (HeapWalk(heap, &entry))
+      if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) total += entry.cbData;
+    HeapUnlock(heap);
+  }
+  return total;
+}
+
+}  // namespace
+
+ProcessCounters ReadProcessCounters() {
+  const HANDLE self = GetCurrentProcess();
+  ProcessCounters counters{};
+  DWORD handles = 0;
+  GetProcessHandleCount(self, &handles);
+  counters.handles = handles ? handles : SystemTableHandles();
+  counters.gdiObjects = GetGuiResources(self, GR_GDIOBJECTS);
+  if (!counters.gdiObjects) counters.gdiObjects = GdiTableEntries();
+  counters.userObjects = GetGuiResources(self, GR_USEROBJECTS);
+  if (!counters.userObjects) counters.userObjects = ProcessWindows();
+  PROCESS_MEMORY_COUNTERS_EX memory{};
+  memory.cb = sizeof memory;
+  GetProcessMemoryInfo(self, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
+  counters.privateBytes = memory.PrivateUsage ? memory.PrivateUsage : CommittedPrivateBytes();
+  counters.heapBytes = HeapBytesInUse();
+  return counters;
+}
+
+std::ostream& operator<<(std::ostream& out, const ProcessCounters& c) {
+  return out << "handles " << c.handles << ", GDI " << c.gdiObjects << ", USER " << c.userObjects
+             << ", private " << c.privateBytes / 1024 << " KiB, heap " << c.heapBytes / 1024 << " KiB";
+}
