@@ -278,8 +278,8 @@ int main(int argc, char** argv) {
       managed = true;
     } else if (argument == "--program" && i + 1 < argc) {
       programs.emplace_back(argv[++i]);
-    } else if (const int n = std::atoi(argv[i]); n > 0) {
-      runs = n;
+    } else if (const long n = std::strtol(argv[i], nullptr, 10); n > 0) {
+      runs = static_cast<int>(n);
     } else {
       std::fprintf(stderr, "usage: startup_bench [--managed] [--program PATH]... [RUNS]\n");
       return 2;

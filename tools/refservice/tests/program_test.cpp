@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <cstdlib>
 
 #include <gtest/gtest.h>
 
@@ -64,7 +65,7 @@ TEST(Program, AnswersOriginAndAbsoluteFormAndLogsEachRequest) {
   std::string first;
   for (char c; first.find('\n') == std::string::npos && ::read(out[0], &c, 1) == 1;) first += c;
   ::close(out[0]);
-  const auto port = static_cast<std::uint16_t>(std::atoi(first.c_str()));
+  const auto port = static_cast<std::uint16_t>(std::strtoul(first.c_str(), nullptr, 10));
   ASSERT_GT(port, 0) << first;
 
   const std::string signIn =
