@@ -47,10 +47,6 @@ HWND WaitForWindowPrefix(const std::string& prefix, DWORD pid, std::chrono::mill
   return found;
 }
 
-bool StaysAway(const std::string& caption, DWORD pid, std::chrono::milliseconds wait) {
-  return !WaitUntil([&] { return FindTopLevel(caption, false, pid) != nullptr; }, wait);
-}
-
 std::vector<HWND> Controls(HWND parent, const char* className) {
   struct Collect {
     const char* className;

@@ -18,8 +18,6 @@ using namespace std::chrono_literals;
 HWND WaitForWindow(const std::string& caption, DWORD pid = 0, std::chrono::milliseconds timeout = 10s);
 // As WaitForWindow, but for a caption that begins with prefix.
 HWND WaitForWindowPrefix(const std::string& prefix, DWORD pid = 0, std::chrono::milliseconds timeout = 10s);
-// True when no visible top-level window with this caption exists for the whole of the wait.
-bool StaysAway(const std::string& caption, DWORD pid, std::chrono::milliseconds wait);
 
 // The descendants of parent of this window class, in creation order.
 std::vector<HWND> Controls(HWND parent, const char* className);
