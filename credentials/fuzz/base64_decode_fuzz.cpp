@@ -1,22 +1,15 @@
 // Decodes arbitrary text with the stream decoder: the only error allowed out is the decoder's own, the
 // bytes never outnumber three per four characters, and canonical Base64 decodes to what encodes back to it.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
 #include "credentials/cipher_envelope.h"
 #include "credentials/memory_stream.h"
 #include "service/base64.h"
+#include "service/fuzz/require.h"
 
 namespace {
-
-void Require(bool holds, const char* what) {
-  if (holds) return;
-  std::fprintf(stderr, "broken: %s\n", what);
-  std::abort();
-}
 
 bool Canonical(std::string_view text) {
   static constexpr std::string_view Alphabet =

@@ -1,23 +1,12 @@
 // Deciphers arbitrary stored forms: the only errors allowed out are the envelope's two, and whatever
 // deciphers must survive a round trip.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
 #include "credentials/cipher_envelope.h"
 #include "credentials/credentials_key.h"
-
-namespace {
-
-void Require(bool holds, const char* what) {
-  if (holds) return;
-  std::fprintf(stderr, "broken: %s\n", what);
-  std::abort();
-}
-
-}  // namespace
+#include "service/fuzz/require.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view stored(reinterpret_cast<const char*>(data), size);

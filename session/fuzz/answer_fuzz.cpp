@@ -1,21 +1,10 @@
 // Hands arbitrary bytes to the answer handling: nothing may escape it, and the outcome must agree with
 // the session it leaves.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string_view>
 
+#include "service/fuzz/require.h"
 #include "session/protocol.h"
-
-namespace {
-
-void Require(bool holds, const char* what) {
-  if (holds) return;
-  std::fprintf(stderr, "broken: %s\n", what);
-  std::abort();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view answer(reinterpret_cast<const char*>(data), size);
