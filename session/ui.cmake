@@ -3,9 +3,6 @@ add_library(quillon_session STATIC form.cpp login_form.cpp)
 target_link_libraries(quillon_session PUBLIC quillon_session_core quillon_session_text quillon_service quillon_credentials
                       user32 gdi32 shell32 comctl32 ole32)
 
-add_library(quillon_test_gui STATIC tests/gui_driver.cpp)
-target_link_libraries(quillon_test_gui PUBLIC quillon_config user32)
-
 quillon_add_test(session_login_form_test SOURCES tests/login_form_test.cpp
                  LIBS quillon_session quillon_test_gui quillon_test_http)
 

@@ -19,10 +19,9 @@ host_build=$PWD/build/host
 windows_build=$PWD/build/windows
 run=$windows_build/wine-run
 quillon=$windows_build/app/Quillon.exe
-drive=$windows_build/tools/e2e/quillon-drive.exe
+drive=$windows_build/tools/gui/quillon-drive.exe
 demo=$windows_build/demo
 settings='HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings'
-x11='HKCU\Software\Wine\X11 Driver'
 interactive=${DISPLAY:+yes}
 
 source tools/wine-session.sh
@@ -33,7 +32,6 @@ cleanup() {
   [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null
   "$run" reg delete "$settings" /v ProxyEnable /f >/dev/null 2>&1
   "$run" reg delete "$settings" /v ProxyServer /f >/dev/null 2>&1
-  [ -n "$interactive" ] || "$run" reg delete "$x11" /v Managed /f >/dev/null 2>&1
   if [ -n "$service_pid" ]; then
     kill "$service_pid" 2>/dev/null
     wait "$service_pid" 2>/dev/null
@@ -92,9 +90,6 @@ if [ -n "$interactive" ]; then
   echo "Quillon.exe exited with code $status"
   exit 0
 fi
-
-# No window manager on the virtual display: Wine draws the window frames itself, captions included.
-"$run" reg add "$x11" /v Managed /t REG_SZ /d N /f >/dev/null
 
 # Console output of a Windows program ends its lines in CR LF.
 step() { "$run" "$drive" "$@" | tr -d '\r' || fail "quillon-drive $* failed"; }

@@ -3,8 +3,11 @@
 
 wine_session_start() {
   local run="$windows_build/wine-run"
+  local managed=Y
   "$run" --prefix-only
   if [ -z "${QUILLON_KEEP_DISPLAY-}" ] || [ -z "${DISPLAY-}" ]; then
+    # No window manager on our own display: without this, Wine waits 2 s for one at every hidden window.
+    managed=N
     local fifo
     fifo=$(mktemp -u)
     mkfifo "$fifo"
@@ -19,6 +22,10 @@ wine_session_start() {
   # Start Wine's background processes now, away from the pipes of the test runner: a service started by a
   # test's first program would hold its output open and the runner would wait for it until its time-out.
   "$run" wineboot </dev/null >/dev/null 2>&1
+  "$run" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d "$managed" /f </dev/null >/dev/null 2>&1
+  # A test that was killed cannot restore the proxy setting it made: every run starts without a proxy.
+  "$run" reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings' /v ProxyEnable \
+    /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
 }
 
 wine_session_stop() {

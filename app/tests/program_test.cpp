@@ -7,11 +7,10 @@
 #include "service/request.h"
 #include "service/tests/loopback_server.h"
 #include "service/tests/proxy_setting.h"
-#include "session/tests/gui_driver.h"
+#include "tools/gui/driver.h"
 
 namespace {
 
-using namespace std::chrono_literals;
 using gui::Program;
 
 // "locked" gets an error with a session, as a faulty service might send; anyone else signs in.
@@ -25,77 +24,53 @@ LoopbackServer::Response Answer(const LoopbackServer::Request& request) {
 
 class ProgramTest : public ::testing::Test {
  protected:
-  static HWND SignIn(const Program& program, const std::string& user) {
-    EXPECT_TRUE(program.Started());
-    HWND dialog = gui::WaitForWindow("Log In", program.Pid());
-    EXPECT_TRUE(dialog);
-    if (!dialog) return nullptr;
-    gui::SetText(gui::Control(dialog, "Edit", 0), user);
-    gui::SetText(gui::Control(dialog, "Edit", 1), "");
-    gui::Click(gui::Control(dialog, "Button", 1));
-    return dialog;
-  }
-
-  static HWND MainWindow(const Program& program) {
-    return gui::WaitForWindowPrefix("Quillon V", program.Pid());
-  }
-
   LoopbackServer server{Answer};
   ProxySetting proxy{server.Port()};
 };
 
 TEST_F(ProgramTest, ASessionLeftByAnErrorAnswerIsClosedAtTheEnd) {
   Program program(QUILLON_EXE);
-  HWND dialog = SignIn(program, "locked");
+  const auto dialog = gui::AwaitSignInDialog(program.Pid());
+  dialog.SignIn("locked", "");
   EXPECT_EQ(gui::DismissMessageBox("Quillon", program.Pid()), "Unable to log in: Locked (error code 7)");
-  gui::Click(gui::Control(dialog, "Button", 2));
+  dialog.AwaitReady();
+  gui::Click(dialog.Cancel());
   EXPECT_EQ(program.ExitCode(), 0);
   const auto requests = server.Requests();
   ASSERT_EQ(requests.size(), 2u);
   EXPECT_TRUE(requests[1].target.ends_with("func=2&session=S-locked")) << requests[1].target;
 }
 
-TEST_F(ProgramTest, ToolsButtonKeepsItsDistanceFromTheRightEdgeWhenResized) {
-  Program program(QUILLON_EXE);
-  SignIn(program, "alice");
-  HWND main = MainWindow(program);
-  ASSERT_TRUE(main);
-  RECT bounds{};
-  GetWindowRect(main, &bounds);
-  EXPECT_EQ(bounds.right - bounds.left, 763);
-  EXPECT_EQ(bounds.bottom - bounds.top, 563);
-  for (const int width : {500, 1000}) {
-    SetWindowPos(main, nullptr, 0, 0, width, 400, SWP_NOMOVE | SWP_NOZORDER);
-    HWND button = gui::Control(main, "Button", 0);
-    HWND bar = GetParent(button);
-    EXPECT_TRUE(gui::WaitUntil(
-        [&] {
-          RECT b{}, p{}, client{};
-          GetWindowRect(button, &b);
-          GetWindowRect(bar, &p);
-          GetClientRect(main, &client);
-          return p.right - b.right == 8 && b.right - b.left == 43 && b.bottom - b.top == 25 &&
-                 p.right - p.left == client.right && p.bottom - p.top == 41;
-        },
-        3s))
-        << "width " << width;
-  }
-  PostMessageA(main, WM_CLOSE, 0, 0);
-  EXPECT_EQ(program.ExitCode(), 0);
-}
-
-TEST_F(ProgramTest, CaptionCarriesTheTrimmedFileVersion) {
+// One start per build: the caption carries its version, and the bar keeps the Tools button at the right.
+TEST_F(ProgramTest, CaptionCarriesTheTrimmedFileVersionAndToolsKeepsToTheRightEdge) {
   const struct {
     const char* path;
     const char* caption;
   } cases[] = {{QUILLON_EXE_4690, "Quillon V4.6.9"}, {QUILLON_EXE_NO_VERSION, "Quillon V"}};
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
     Program program(c.path);
-    SignIn(program, "alice");
-    HWND main = MainWindow(program);
-    ASSERT_TRUE(main) << c.path;
-    EXPECT_EQ(gui::Text(main), c.caption);
-    PostMessageA(main, WM_CLOSE, 0, 0);
+    gui::AwaitSignInDialog(program.Pid()).SignIn("alice", "");
+    const auto main = gui::AwaitMainWindow(program.Pid());
+    EXPECT_EQ(gui::Text(main.Handle()), c.caption);
+    RECT bounds{};
+    GetWindowRect(main.Handle(), &bounds);
+    EXPECT_EQ(bounds.right - bounds.left, 763);
+    EXPECT_EQ(bounds.bottom - bounds.top, 563);
+    for (const int width : {500, 1000}) {
+      SetWindowPos(main.Handle(), nullptr, 0, 0, width, 400, SWP_NOMOVE | SWP_NOZORDER);
+      HWND button = main.ToolsButton();
+      HWND bar = GetParent(button);
+      gui::Await("the bar and its Tools button follow the width " + std::to_string(width), [&] {
+        RECT b{}, p{}, client{};
+        GetWindowRect(button, &b);
+        GetWindowRect(bar, &p);
+        GetClientRect(main.Handle(), &client);
+        return p.right - b.right == 8 && b.right - b.left == 43 && b.bottom - b.top == 25 &&
+               p.right - p.left == client.right && p.bottom - p.top == 41;
+      });
+    }
+    PostMessageA(main.Handle(), WM_CLOSE, 0, 0);
     EXPECT_EQ(program.ExitCode(), 0);
   }
 }

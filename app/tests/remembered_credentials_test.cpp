@@ -9,10 +9,11 @@
 #include "service/request.h"
 #include "service/tests/loopback_server.h"
 #include "service/tests/proxy_setting.h"
-#include "session/tests/gui_driver.h"
+#include "tools/gui/driver.h"
 
 namespace {
 
+using gui::Fields;
 using gui::Program;
 
 const std::string KeyPath(CredentialsKeyPath);
@@ -45,21 +46,6 @@ void Plant(const std::string& name, const std::string& text) {
 void ForgetValues() {
   RegDeleteKeyValueA(HKEY_CURRENT_USER, KeyPath.c_str(), UserValue.c_str());
   RegDeleteKeyValueA(HKEY_CURRENT_USER, KeyPath.c_str(), PasswordValue.c_str());
-}
-
-struct Fields {
-  std::string user, password;
-  bool remember;
-  bool operator==(const Fields&) const = default;
-  friend std::ostream& operator<<(std::ostream& out, const Fields& f) {
-    return out << '{' << f.user << ", " << f.password << ", " << (f.remember ? "checked" : "unchecked")
-               << '}';
-  }
-};
-
-Fields Shown(HWND dialog) {
-  return {gui::Text(gui::Control(dialog, "Edit", 0)), gui::Text(gui::Control(dialog, "Edit", 1)),
-          gui::Checked(gui::Control(dialog, "Button", 0))};
 }
 
 const Fields Initial{"", "ABC", false};
@@ -95,27 +81,6 @@ class RememberedCredentialsTest : public ::testing::Test {
   void SetUp() override { ForgetValues(); }
   void TearDown() override { ForgetValues(); }
 
-  HWND Dialog(const Program& program) {
-    EXPECT_TRUE(program.Started());
-    return gui::WaitForWindow("Log In", program.Pid());
-  }
-
-  void Type(HWND dialog, const Fields& fields) {
-    gui::SetText(gui::Control(dialog, "Edit", 0), fields.user);
-    gui::SetText(gui::Control(dialog, "Edit", 1), fields.password);
-    gui::SetChecked(gui::Control(dialog, "Button", 0), fields.remember);
-  }
-
-  HWND SignIn(const Program& program, HWND dialog) {
-    gui::Click(gui::Control(dialog, "Button", 1));
-    return gui::WaitForWindowPrefix("Quillon V", program.Pid());
-  }
-
-  void Exit(const Program& program, HWND main) {
-    gui::ChooseFromPopup(gui::Control(main, "Button", 0), 1);
-    EXPECT_EQ(program.ExitCode(), 0);
-  }
-
   std::size_t ClosingRequests() const {
     std::size_t count = 0;
     for (const auto& request : server.Requests())
@@ -130,37 +95,38 @@ class RememberedCredentialsTest : public ::testing::Test {
 TEST_F(RememberedCredentialsTest, CheckedSignInFillsTheNextStartAndAnUncheckedOneForgets) {
   {
     Program program(QUILLON_EXE);
-    HWND dialog = Dialog(program);
-    ASSERT_TRUE(dialog);
-    EXPECT_EQ(Shown(dialog), Initial);
-    Type(dialog, {"alice", "alice", true});
-    HWND main = SignIn(program, dialog);
-    ASSERT_TRUE(main);
+    const auto dialog = gui::AwaitSignInDialog(program.Pid());
+    EXPECT_EQ(dialog.Shown(), Initial);
+    dialog.Type({"alice", "alice", true});
+    gui::Click(dialog.LogIn());
+    const auto main = gui::AwaitMainWindow(program.Pid());
     EXPECT_EQ(Remembered(UserValue), "alice");
     EXPECT_EQ(Remembered(PasswordValue), "alice");
     // Enciphered, not as typed.
     EXPECT_NE(RawValue(UserValue), "alice");
-    Exit(program, main);
+    main.Exit(program);
+    EXPECT_EQ(program.ExitCode(), 0);
   }
   {
     Program program(QUILLON_EXE);
-    HWND dialog = Dialog(program);
-    ASSERT_TRUE(dialog);
-    EXPECT_EQ(Shown(dialog), (Fields{"alice", "alice", true}));
-    gui::SetChecked(gui::Control(dialog, "Button", 0), false);
-    HWND main = SignIn(program, dialog);
-    ASSERT_TRUE(main);
+    const auto dialog = gui::AwaitSignInDialog(program.Pid());
+    EXPECT_EQ(dialog.Shown(), (Fields{"alice", "alice", true}));
+    gui::SetChecked(dialog.RememberMe(), false);
+    gui::Click(dialog.LogIn());
+    const auto main = gui::AwaitMainWindow(program.Pid());
     EXPECT_EQ(RawValue(UserValue), std::nullopt);
     EXPECT_EQ(RawValue(PasswordValue), std::nullopt);
-    Exit(program, main);
+    main.Exit(program);
+    EXPECT_EQ(program.ExitCode(), 0);
   }
   {
     Program program(QUILLON_EXE);
-    HWND dialog = Dialog(program);
-    ASSERT_TRUE(dialog);
-    EXPECT_EQ(Shown(dialog), Initial);
-    gui::Click(gui::Control(dialog, "Button", 2));
+    const auto dialog = gui::AwaitSignInDialog(program.Pid());
+    EXPECT_EQ(dialog.Shown(), Initial);
+    const std::size_t requests = server.Requests().size();
+    gui::Click(dialog.Cancel());
     EXPECT_EQ(program.ExitCode(), 0);
+    EXPECT_EQ(server.Requests().size(), requests);
   }
 }
 
@@ -169,9 +135,8 @@ TEST_F(RememberedCredentialsTest, AFailedSignInStoresAndRemovesNothing) {
   Plant(PasswordValue, "alice");
   const auto user = RawValue(UserValue), password = RawValue(PasswordValue);
   Program program(QUILLON_EXE);
-  HWND dialog = Dialog(program);
-  ASSERT_TRUE(dialog);
-  ASSERT_EQ(Shown(dialog), (Fields{"alice", "alice", true}));
+  const auto dialog = gui::AwaitSignInDialog(program.Pid());
+  ASSERT_EQ(dialog.Shown(), (Fields{"alice", "alice", true}));
   const struct {
     Fields typed;
     const char* message;
@@ -181,14 +146,14 @@ TEST_F(RememberedCredentialsTest, AFailedSignInStoresAndRemovesNothing) {
       {{"garbled", "x", false}, "Unable to log in: Error parsing response (error code -1)"},
   };
   for (const auto& attempt : attempts) {
-    Type(dialog, attempt.typed);
-    gui::Click(gui::Control(dialog, "Button", 1));
+    dialog.Type(attempt.typed);
+    gui::Click(dialog.LogIn());
     EXPECT_EQ(gui::DismissMessageBox("Quillon", program.Pid()), attempt.message) << attempt.typed;
-    ASSERT_TRUE(gui::WaitUntil([&] { return IsWindowEnabled(gui::Control(dialog, "Button", 1)) != FALSE; }));
+    dialog.AwaitReady();
     EXPECT_EQ(RawValue(UserValue), user) << attempt.typed;
     EXPECT_EQ(RawValue(PasswordValue), password) << attempt.typed;
   }
-  gui::Click(gui::Control(dialog, "Button", 2));
+  gui::Click(dialog.Cancel());
   EXPECT_EQ(program.ExitCode(), 0);
   EXPECT_EQ(ClosingRequests(), 0u);
   EXPECT_EQ(RawValue(UserValue), user);
@@ -199,11 +164,10 @@ TEST_F(RememberedCredentialsTest, TheClosingRequestAtExitStoresAgainAsTheBoxWasL
   for (const bool remember : {true, false}) {
     SCOPED_TRACE(remember ? "checked" : "unchecked");
     Program program(QUILLON_EXE);
-    HWND dialog = Dialog(program);
-    ASSERT_TRUE(dialog);
-    Type(dialog, {"alice", "alice", remember});
-    HWND main = SignIn(program, dialog);
-    ASSERT_TRUE(main);
+    const auto dialog = gui::AwaitSignInDialog(program.Pid());
+    dialog.Type({"alice", "alice", remember});
+    gui::Click(dialog.LogIn());
+    const auto main = gui::AwaitMainWindow(program.Pid());
     // Undo behind the program's back what the sign-in did, so that only the closing request can redo it.
     if (remember) {
       ForgetValues();
@@ -212,7 +176,8 @@ TEST_F(RememberedCredentialsTest, TheClosingRequestAtExitStoresAgainAsTheBoxWasL
       Plant(PasswordValue, "else");
     }
     const std::size_t closingBefore = ClosingRequests();
-    Exit(program, main);
+    main.Exit(program);
+    EXPECT_EQ(program.ExitCode(), 0);
     EXPECT_EQ(ClosingRequests(), closingBefore + 1);
     const std::optional<std::string> expected = remember ? std::optional<std::string>("alice") : std::nullopt;
     EXPECT_EQ(Remembered(UserValue), expected);

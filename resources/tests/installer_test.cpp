@@ -11,9 +11,8 @@
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <thread>
 
-#include "session/tests/gui_driver.h"
+#include "tools/gui/driver.h"
 
 namespace {
 
@@ -77,19 +76,17 @@ DWORD RunToEnd(std::wstring command, std::chrono::milliseconds limit) {
   }
   AssignProcessToJobObject(job, process.hProcess);
   ResumeThread(process.hThread);
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  for (;;) {
-    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info{};
-    if (!QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &info, sizeof info, nullptr) ||
-        info.ActiveProcesses == 0) {
-      break;
-    }
-    if (std::chrono::steady_clock::now() > deadline) {
-      ADD_FAILURE() << "still running at the limit: " << command;
-      TerminateJobObject(job, 1);
-      break;
-    }
-    std::this_thread::sleep_for(50ms);
+  const bool ended = gui::WaitUntil(
+      [&] {
+        JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info{};
+        return !QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &info, sizeof info,
+                                          nullptr) ||
+               info.ActiveProcesses == 0;
+      },
+      limit);
+  if (!ended) {
+    ADD_FAILURE() << "still running at the limit: " << command;
+    TerminateJobObject(job, 1);
   }
   WaitForSingleObject(process.hProcess, 10000);
   DWORD code = ~0UL;
@@ -205,9 +202,7 @@ TEST_F(Installer, InstallsForTheUserAloneStartsAndUninstallsAllButTheRememberedC
   {
     const std::wstring installed = Installed(L"Quillon.exe");
     const gui::Program program(std::string(installed.begin(), installed.end()));
-    HWND dialog = gui::WaitForWindow("Log In", program.Pid(), 30s);
-    EXPECT_TRUE(dialog) << "the installed program shows no sign-in dialog";
-    if (dialog) gui::Click(gui::Control(dialog, "Button", 2));
+    gui::Click(gui::AwaitSignInDialog(program.Pid(), 30s).Cancel());
     // Ended, so that the uninstaller can remove it.
     EXPECT_EQ(program.ExitCode(), 0);
   }

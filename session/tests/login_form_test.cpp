@@ -13,7 +13,7 @@
 #include "session/login_form.h"
 #include "session/message.h"
 #include "session/session_state.h"
-#include "session/tests/gui_driver.h"
+#include "tools/gui/driver.h"
 
 namespace {
 
@@ -41,14 +41,26 @@ class LogInFormTest : public ::testing::Test {
 
   void SetUp() override { SessionState = {}; }
 
+  // Runs script on a thread of its own, since the test's thread is held by the dialog or a message box.
+  std::thread Drive(const std::function<void()>& script) {
+    return std::thread([this, script] {
+      try {
+        script();
+      } catch (const gui::StepFailed& failed) {
+        ADD_FAILURE() << failed.what();
+      }
+      // A script that failed half-way must not leave the test's thread waiting.
+      if (!gui::WaitUntil([&] { return !form.Visible(); }, 5s)) {
+        if (HWND box = gui::FindVisible(Title(), GetCurrentProcessId())) PostMessageA(box, WM_CLOSE, 0, 0);
+        PostMessageA(form.Handle(), WM_CLOSE, 0, 0);
+      }
+    });
+  }
+
   TModalResult RunModal(const std::function<void()>& script) {
-    std::atomic<bool> done{false};
-    std::thread driver([&] {
-      ASSERT_TRUE(gui::WaitUntil([&] { return form.Visible(); }));
+    std::thread driver = Drive([&] {
+      gui::Await("the dialog shows", [&] { return form.Visible(); });
       script();
-      done = true;
-      // A script that left the dialog open must not hang the test.
-      if (!gui::WaitUntil([&] { return !form.Visible(); }, 5s)) PostMessageA(form.Handle(), WM_CLOSE, 0, 0);
     });
     const TModalResult result = form.ShowModal();
     driver.join();
@@ -86,7 +98,7 @@ TEST_F(LogInFormTest, ErrorWithASessionIsReportedAndTheDialogStaysOpen) {
     gui::Click(form.LogInButton);
     EXPECT_EQ(gui::DismissMessageBox(Title()), "Unable to log in: Account locked (error code 3)");
     EXPECT_TRUE(form.Visible());
-    EXPECT_TRUE(gui::WaitUntil([&] { return IsWindowEnabled(form.LogInButton) != FALSE; }));
+    gui::SignInDialog(form.Handle()).AwaitReady();
     gui::Click(form.CancelButton);
   });
   EXPECT_EQ(result, TModalResult::Cancel);
@@ -111,7 +123,7 @@ TEST_F(LogInFormTest, EmptyFieldsSendTheKeyOfTheBarWithTheButtonDisabledMeanwhil
     gui::SetText(form.PasswordEdit, "");
     gui::Click(form.LogInButton);
     EXPECT_EQ(gui::DismissMessageBox(Title()), "Invalid session");
-    EXPECT_TRUE(gui::WaitUntil([&] { return IsWindowEnabled(form.LogInButton) != FALSE; }));
+    gui::SignInDialog(form.Handle()).AwaitReady();
     gui::Click(form.CancelButton);
   });
   EXPECT_EQ(enabledDuringRequest, 0);
@@ -122,10 +134,10 @@ TEST_F(LogInFormTest, EmptyFieldsSendTheKeyOfTheBarWithTheButtonDisabledMeanwhil
 TEST_F(LogInFormTest, EnterSignsInAndEscapeCancels) {
   answer = "<Brovik/>";
   const auto result = RunModal([&] {
-    PostMessageA(form.UserEdit, WM_KEYDOWN, VK_RETURN, 0);
+    gui::PressKey(form.UserEdit, VK_RETURN);
     EXPECT_EQ(gui::DismissMessageBox(Title()), "Invalid session");
-    EXPECT_TRUE(gui::WaitUntil([&] { return IsWindowEnabled(form.LogInButton) != FALSE; }));
-    PostMessageA(form.UserEdit, WM_KEYDOWN, VK_ESCAPE, 0);
+    gui::SignInDialog(form.Handle()).AwaitReady();
+    gui::PressKey(form.UserEdit, VK_ESCAPE);
   });
   EXPECT_EQ(result, TModalResult::Cancel);
   EXPECT_EQ(server.Requests().size(), 1u);
@@ -143,7 +155,7 @@ TEST_F(LogInFormTest, EndSessionSendsTheEscapedSessionIdentifier) {
 TEST_F(LogInFormTest, EndSessionWithAnEmptyIdentifierShowsInvalidSession) {
   SessionState.SessionId = "S-9";
   answer = R"(<Brovik><license><session id=""/></license></Brovik>)";
-  std::thread driver([] { EXPECT_EQ(gui::DismissMessageBox(Title()), "Invalid session"); });
+  std::thread driver = Drive([] { EXPECT_EQ(gui::DismissMessageBox(Title()), "Invalid session"); });
   form.EndSession();
   driver.join();
   EXPECT_EQ(SessionState.SessionId, "");

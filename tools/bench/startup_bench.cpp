@@ -6,14 +6,11 @@
 //             fresh process, by bare_request.exe.
 // Runs alternate between the programs and the baselines; prints medians and ratios.
 //
-//   startup_bench [--managed] [--program PATH]... [RUNS]
+//   startup_bench [--program PATH]... [RUNS]
 //
 // RUNS defaults to 15, after one warm-up run of each. --program times another build of the program
-// instead of this tree's, and may be given more than once to compare builds in one run.
-//
-// Without a window manager (Xvfb alone, as the tests run) Wine waits 2 s for one to acknowledge each
-// window that is hidden. Unless --managed is given, the programs' windows are left unmanaged for the run
-// (Wine's per-program X11 setting), so that the figures are the programs' own.
+// instead of this tree's, and may be given more than once to compare builds in one run. Run it in a Wine
+// session of tools/wine-session.sh, which leaves the windows unmanaged.
 #include <windows.h>
 #include <wininet.h>
 
@@ -21,7 +18,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -33,7 +29,7 @@
 #include "service/tests/loopback_server.h"
 #include "service/tests/proxy_setting.h"
 #include "session/protocol.h"
-#include "session/tests/gui_driver.h"
+#include "tools/gui/driver.h"
 
 namespace {
 
@@ -51,81 +47,37 @@ double Median(std::vector<double> v) {
   return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
-template <class T>
-T Expect(T found, const char* what) {
-  if (!found) throw std::runtime_error(std::string("no ") + what);
-  return found;
-}
-
-// Polled every millisecond while the programs run, so each poll must cost the Wine server little: a window
-// is looked up by class and caption, then only its visibility is asked for.
-HWND PollForWindow(const char* className, const char* caption) {
-  const auto end = Clock::now() + 20s;
-  HWND window;
-  while (!(window = FindWindowExA(nullptr, nullptr, className, caption))) {
-    if (Clock::now() > end) return nullptr;
-    Sleep(1);
-  }
-  return window;
-}
-
-// The moment window was first seen visible.
-Clock::time_point PollForVisible(HWND window, const char* what) {
-  const auto end = Clock::now() + 20s;
-  while (!IsWindowVisible(window)) {
-    if (Clock::now() > end) throw std::runtime_error(std::string(what) + " not shown");
-    Sleep(1);
-  }
+// Polled every millisecond while the programs run.
+Clock::time_point AwaitVisible(HWND window, const char* what) {
+  if (!gui::WaitUntil([&] { return IsWindowVisible(window) != FALSE; }, 20s, 1ms))
+    throw std::runtime_error(std::string(what) + " not shown");
   return Clock::now();
 }
 
-class Process {
- public:
-  explicit Process(const std::string& commandLine) {
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    std::string command = commandLine;
-    started_ = Clock::now();
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &info_))
-      throw std::runtime_error("cannot start " + commandLine);
-  }
-  ~Process() {
-    if (WaitForSingleObject(info_.hProcess, 15000) != WAIT_OBJECT_0) TerminateProcess(info_.hProcess, 99);
-    CloseHandle(info_.hProcess);
-    CloseHandle(info_.hThread);
-  }
-  Process(const Process&) = delete;
-  Process& operator=(const Process&) = delete;
+// The moment the window with this caption was first seen visible.
+Clock::time_point AwaitWindow(const gui::Program& program, const char* caption, HWND* found = nullptr) {
+  HWND window = nullptr;
+  if (!gui::WaitUntil([&] { return (window = gui::FindVisible(caption, program.Pid())) != nullptr; }, 20s,
+                      1ms))
+    throw std::runtime_error(std::string("no window ") + caption);
+  if (found) *found = window;
+  return Clock::now();
+}
 
-  Clock::time_point Started() const { return started_; }
-  HANDLE Handle() const { return info_.hProcess; }
-  DWORD ExitCode() const {
-    WaitForSingleObject(info_.hProcess, 15000);
-    DWORD code = 0;
-    GetExitCodeProcess(info_.hProcess, &code);
-    return code;
-  }
-
- private:
-  PROCESS_INFORMATION info_{};
-  Clock::time_point started_;
-};
-
-std::string Quoted(const std::string& path) { return '"' + gui::WindowsPath(path) + '"'; }
+std::string Quoted(const std::string& text) { return '"' + text + '"'; }
 
 // A user reads the dialog, or what was typed, before pressing anything: what the program still does then
 // (painting, mostly) is not part of signing in.
-void LetSettle(const Process& program) {
+void LetSettle(const gui::Program& program) {
   WaitForInputIdle(program.Handle(), 5000);
   Sleep(300);
 }
 
 // The main window exists, hidden, while the dialog is up; its caption is set before the dialog shows.
-HWND HiddenMainWindow() {
-  for (HWND window = nullptr; (window = FindWindowExA(nullptr, window, "QuillonForm", nullptr));)
-    if (gui::Text(window).starts_with("Quillon V")) return window;
-  return nullptr;
+HWND HiddenMainWindow(const gui::Program& program) {
+  for (HWND window : gui::TopLevelWindows(program.Pid()))
+    if (gui::Text(window).starts_with(gui::MainCaptionPrefix)) return window;
+  throw std::runtime_error("no main window");
 }
 
 struct QuillonRun {
@@ -134,35 +86,35 @@ struct QuillonRun {
 
 // One run of the program: start, sign in, exit.
 QuillonRun RunQuillon(const std::string& path) {
-  Process program(Quoted(path));
-  HWND dialog = Expect(PollForWindow("QuillonForm", "Log In"), "sign-in dialog");
-  const double startUp = Milliseconds(PollForVisible(dialog, "sign-in dialog") - program.Started());
+  const gui::Program program(path);
+  HWND window = nullptr;
+  const double startUp =
+      Milliseconds(AwaitWindow(program, gui::SignInCaption, &window) - program.StartedAt());
   LetSettle(program);
-  HWND main = Expect(HiddenMainWindow(), "main window");
-  gui::SetText(gui::Control(dialog, "Edit", 0), User);
-  gui::SetText(gui::Control(dialog, "Edit", 1), Password);
-  gui::SetChecked(gui::Control(dialog, "Button", 0), false);
+  HWND main = HiddenMainWindow(program);
+  const gui::SignInDialog dialog(window);
+  dialog.Type({User, Password, false});
   LetSettle(program);
   const auto pressed = Clock::now();
-  gui::Click(gui::Control(dialog, "Button", 1));
-  const double signIn = Milliseconds(PollForVisible(main, "main window") - pressed);
+  gui::Click(dialog.LogIn());
+  const double signIn = Milliseconds(AwaitVisible(main, "main window") - pressed);
   PostMessageA(main, WM_CLOSE, 0, 0);
   if (program.ExitCode() != 0) std::fprintf(stderr, "%s did not end cleanly\n", path.c_str());
   return {startUp, signIn};
 }
 
 double RunMinimal() {
-  Process program(Quoted(MINIMAL_WINDOW_EXE));
-  HWND window = Expect(PollForWindow("MinimalWindow", "Minimal"), "minimal window");
-  const double startUp = Milliseconds(PollForVisible(window, "minimal window") - program.Started());
+  const gui::Program program(MINIMAL_WINDOW_EXE);
+  HWND window = nullptr;
+  const double startUp = Milliseconds(AwaitWindow(program, "Minimal", &window) - program.StartedAt());
   PostMessageA(window, WM_CLOSE, 0, 0);
   program.ExitCode();
   return startUp;
 }
 
 double RunFreshProcessRequest(const std::string& address) {
-  Process request(Quoted(BARE_REQUEST_EXE) + " \"" + address + '"');
-  const DWORD microseconds = request.ExitCode();
+  const gui::Program request(BARE_REQUEST_EXE, Quoted(address));
+  const long microseconds = request.ExitCode();
   if (microseconds == 0) throw std::runtime_error("bare request failed");
   return microseconds / 1000.0;
 }
@@ -182,33 +134,6 @@ double RunRequest(const std::string& address) {
   return Milliseconds(Clock::now() - start);
 }
 
-// Wine's per-program setting that keeps the X11 driver from handing the program's windows to a window
-// manager; removed again at the end unless it was there before.
-class UnmanagedWindows {
- public:
-  explicit UnmanagedWindows(const std::vector<std::string>& programs) {
-    for (const auto& program : programs) {
-      const std::string key = "Software\\Wine\\AppDefaults\\" + program;
-      HKEY existing = nullptr;
-      if (RegOpenKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &existing) == ERROR_SUCCESS) {
-        RegCloseKey(existing);
-        std::fprintf(stderr, "%s has Wine settings of its own: left as they are\n", program.c_str());
-        continue;
-      }
-      RegSetKeyValueA(HKEY_CURRENT_USER, (key + "\\X11 Driver").c_str(), "Managed", REG_SZ, "N", 2);
-      made_.push_back(key);
-    }
-  }
-  ~UnmanagedWindows() {
-    for (const auto& key : made_) RegDeleteTreeA(HKEY_CURRENT_USER, key.c_str());
-  }
-  UnmanagedWindows(const UnmanagedWindows&) = delete;
-  UnmanagedWindows& operator=(const UnmanagedWindows&) = delete;
-
- private:
-  std::vector<std::string> made_;
-};
-
 // The dialog loads what is remembered; every run starts as a first start does, with nothing.
 void ForgetRemembered() {
   const std::string path(CredentialsKeyPath);
@@ -218,13 +143,7 @@ void ForgetRemembered() {
 
 double Min(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
 
-void Bench(const std::vector<std::string>& programs, bool managed, int runs) {
-  std::vector<std::string> names{std::string(FileNameOf(MINIMAL_WINDOW_EXE))};
-  for (const auto& program : programs) names.emplace_back(FileNameOf(program));
-  std::sort(names.begin(), names.end());
-  names.erase(std::unique(names.begin(), names.end()), names.end());
-  std::optional<UnmanagedWindows> unmanaged;
-  if (!managed) unmanaged.emplace(names);
+void Bench(const std::vector<std::string>& programs, int runs) {
   LoopbackServer server([](const auto&) { return LoopbackServer::Reply(200, Answer); });
   ProxySetting proxy(server.Port());
   const std::string address = BuildRequestUrl(1, {"key"}, {MakeSignInKey(User, Password)});
@@ -249,8 +168,7 @@ void Bench(const std::vector<std::string>& programs, bool managed, int runs) {
   ForgetRemembered();
 
   const double m = Median(minimal), f = Median(fresh), h = Median(here);
-  std::printf("medians (and minimums) of %d runs each, windows %s\n", runs,
-              managed ? "managed (Wine waits for a window manager at each hide)" : "unmanaged");
+  std::printf("medians (and minimums) of %d runs each\n", runs);
   std::printf("minimal_window.exe to its window     %7.1f ms (%5.1f)\n", m, Min(minimal));
   std::printf("bare request in a fresh process      %7.1f ms (%5.1f)\n", f, Min(fresh));
   std::printf("bare request in this process         %7.1f ms (%5.1f)\n", h, Min(here));
@@ -269,26 +187,23 @@ void Bench(const std::vector<std::string>& programs, bool managed, int runs) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool managed = false;
   int runs = 15;
   std::vector<std::string> programs;
   for (int i = 1; i < argc; ++i) {
     const std::string_view argument = argv[i];
-    if (argument == "--managed") {
-      managed = true;
-    } else if (argument == "--program" && i + 1 < argc) {
+    if (argument == "--program" && i + 1 < argc) {
       programs.emplace_back(argv[++i]);
     } else if (const long n = std::strtol(argv[i], nullptr, 10); n > 0) {
       runs = static_cast<int>(n);
     } else {
-      std::fprintf(stderr, "usage: startup_bench [--managed] [--program PATH]... [RUNS]\n");
+      std::fprintf(stderr, "usage: startup_bench [--program PATH]... [RUNS]\n");
       return 2;
     }
   }
   if (programs.empty()) programs.emplace_back(QUILLON_EXE);
   try {
-    Bench(programs, managed, runs);
-  } catch (const std::exception& error) {
+    Bench(programs, runs);
+  } catch (const std::exception& error) {  // gui::StepFailed included
     std::fprintf(stderr, "startup_bench: %s\n", error.what());
     return 1;
   }

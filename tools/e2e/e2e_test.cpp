@@ -13,18 +13,15 @@
 #include <vector>
 
 #include "service/tests/proxy_setting.h"
-#include "session/tests/gui_driver.h"
-#include "tools/e2e/screenshot.h"
+#include "tools/gui/driver.h"
+#include "tools/gui/screenshot.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 
 const std::string Title = "Quillon";
-const std::string MainCaption = "Quillon V";
 constexpr char OptionsKey[] = "SOFTWARE\\Brovik\\Licenses\\Options";
-constexpr int LogOutItem = 0;
-constexpr int ExitItem = 1;
 
 // One line of the service's request log.
 struct Request {
@@ -44,17 +41,6 @@ std::string GrantedSession(const Request& request) {
   std::string word, id;
   words >> word >> id;
   return word == "session" ? id : "";
-}
-
-std::optional<std::string> Remembered(const char* name) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, OptionsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return std::nullopt;
-  char data[1024] = {};
-  DWORD size = sizeof data - 1;
-  const LONG result = RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
-  RegCloseKey(key);
-  if (result != ERROR_SUCCESS) return std::nullopt;
-  return std::string(data);
 }
 
 void ForgetCredentials() {
@@ -86,29 +72,21 @@ class EndToEnd : public ::testing::Test {
     proxy_.reset();
   }
 
-  void Start() {
+  const gui::Program& Start() {
     program_.emplace(QUILLON_EXE);
-    EXPECT_TRUE(program_->Started());
+    return *program_;
   }
-  DWORD Pid() const { return program_ ? program_->Pid() : 0; }
+  DWORD Pid() const { return program_->Pid(); }
   long ExitCode() const { return program_->ExitCode(); }
 
-  HWND Dialog() const { return gui::WaitForWindow("Log In", Pid()); }
-  HWND MainWindow() const { return gui::WaitForWindowPrefix(MainCaption, Pid()); }
+  gui::SignInDialog Dialog() const { return gui::AwaitSignInDialog(Pid()); }
+  gui::MainWindow MainWindow() const { return gui::AwaitMainWindow(Pid()); }
 
   // Types into the sign-in dialog and presses "Log In"; returns the dialog.
-  HWND SignIn(const std::string& user, const std::string& password) const {
-    HWND dialog = Dialog();
-    EXPECT_TRUE(dialog) << "no sign-in dialog";
-    if (!dialog) return nullptr;
-    gui::SetText(gui::Control(dialog, "Edit", 0), user);
-    gui::SetText(gui::Control(dialog, "Edit", 1), password);
-    gui::Click(gui::Control(dialog, "Button", 1));
+  gui::SignInDialog SignIn(const std::string& user, const std::string& password) const {
+    const auto dialog = Dialog();
+    dialog.SignIn(user, password);
     return dialog;
-  }
-
-  std::vector<std::string> Labels(HWND main) const {
-    return {gui::Text(gui::Control(main, "Static", 0)), gui::Text(gui::Control(main, "Static", 1))};
   }
 
   std::vector<Request> Requests() const {
@@ -128,8 +106,8 @@ class EndToEnd : public ::testing::Test {
   void StopService() const {
     const std::string stop = gui::WindowsPath(base_ + ".stop");
     { std::ofstream create(stop); }
-    ASSERT_TRUE(gui::WaitUntil([&] { return GetFileAttributesA(stop.c_str()) == INVALID_FILE_ATTRIBUTES; }))
-        << "the service did not stop";
+    gui::Await("the service stops",
+               [&] { return GetFileAttributesA(stop.c_str()) == INVALID_FILE_ATTRIBUTES; });
   }
 
   // The screen as the user sees it now, beside the case's log; a label tells several of one case apart.
@@ -162,17 +140,16 @@ TEST_F(EndToEnd, SignInShowsTheUserAndTheLevelNameAndTheEndClosesTheSession) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.user);
     const auto before = Requests().size();
-    Start();
+    const auto& program = Start();
     SignIn(c.user, c.password);
-    HWND main = MainWindow();
-    ASSERT_TRUE(main);
-    EXPECT_EQ(Labels(main), (std::vector<std::string>{std::string("User name: ") + c.user,
-                                                      std::string("Access level: ") + c.levelName}));
+    const auto main = MainWindow();
+    EXPECT_EQ(main.Labels(), (std::vector<std::string>{std::string("User name: ") + c.user,
+                                                       std::string("Access level: ") + c.levelName}));
     Snapshot();
     if (c.exitItem)
-      gui::ChooseFromPopup(gui::Control(main, "Button", 0), ExitItem);
+      main.Exit(program);
     else
-      PostMessageA(main, WM_CLOSE, 0, 0);
+      PostMessageA(main.Handle(), WM_CLOSE, 0, 0);
     EXPECT_EQ(ExitCode(), 0);
     const auto requests = Requests();
     ASSERT_EQ(requests.size(), before + 2);
@@ -193,14 +170,13 @@ TEST_F(EndToEnd, ANameThatNeedsEscapingSignsInAndShowsInTheLabel) {
   const std::string user = "Zo\xEB Smith&Co";
   Start();
   SignIn(user, "x>y|z");
-  HWND main = MainWindow();
-  ASSERT_TRUE(main);
-  EXPECT_EQ(Labels(main), (std::vector<std::string>{"User name: " + user, "Access level: Tester"}));
+  const auto main = MainWindow();
+  EXPECT_EQ(main.Labels(), (std::vector<std::string>{"User name: " + user, "Access level: Tester"}));
   const auto requests = Requests();
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(requests[0].params, "key=Wm/rIFNtaXRoJkNvfHg+eXx6 user=Zo\\xeb\\x20Smith&Co");
   Snapshot();
-  PostMessageA(main, WM_CLOSE, 0, 0);
+  PostMessageA(main.Handle(), WM_CLOSE, 0, 0);
   EXPECT_EQ(ExitCode(), 0);
 }
 
@@ -217,37 +193,32 @@ TEST_F(EndToEnd, AFailedSignInShowsTheServiceMessageAndTheDialogStaysForAnotherT
   Start();
   for (const auto& f : failures) {
     SCOPED_TRACE(f.message);
-    HWND dialog = SignIn(f.user, f.password);
-    ASSERT_TRUE(dialog);
-    ASSERT_TRUE(gui::WaitForWindow(Title, Pid()));
+    const auto dialog = SignIn(f.user, f.password);
+    gui::Window(Title, Pid());
     Snapshot(f.shot);
     EXPECT_EQ(gui::DismissMessageBox(Title, Pid()), f.message);
-    EXPECT_TRUE(gui::WaitUntil([&] { return IsWindowEnabled(gui::Control(dialog, "Button", 1)) != FALSE; }));
-    EXPECT_TRUE(IsWindowVisible(dialog));
-    EXPECT_FALSE(gui::WaitForWindowPrefix(MainCaption, Pid(), 0ms));
+    dialog.AwaitReady();
+    EXPECT_FALSE(gui::FindVisible(gui::MainCaptionPrefix, Pid(), true));
   }
   SignIn("alice", "wonderland");
-  HWND main = MainWindow();
-  ASSERT_TRUE(main);
-  EXPECT_EQ(Labels(main)[0], "User name: alice");
+  const auto main = MainWindow();
+  EXPECT_EQ(main.Labels()[0], "User name: alice");
   Snapshot();
-  PostMessageA(main, WM_CLOSE, 0, 0);
+  PostMessageA(main.Handle(), WM_CLOSE, 0, 0);
   EXPECT_EQ(ExitCode(), 0);
 }
 
 TEST_F(EndToEnd, LogOutAndASignInUnderAnotherNameShowTheNewUser) {
-  Start();
+  const auto& program = Start();
   SignIn("alice", "wonderland");
-  HWND main = MainWindow();
-  ASSERT_TRUE(main);
-  gui::ChooseFromPopup(gui::Control(main, "Button", 0), LogOutItem);
-  ASSERT_TRUE(gui::WaitUntil([&] { return !IsWindowVisible(main); }));
+  const auto main = MainWindow();
+  main.LogOut();
   SignIn("tessa", "tester");
-  ASSERT_TRUE(gui::WaitUntil([&] { return IsWindowVisible(main) != FALSE; }));
-  EXPECT_EQ(Labels(main), (std::vector<std::string>{"User name: tessa", "Access level: Tester"}));
+  gui::Await("the main window comes back", [&] { return IsWindowVisible(main.Handle()) != FALSE; });
+  EXPECT_EQ(main.Labels(), (std::vector<std::string>{"User name: tessa", "Access level: Tester"}));
   Snapshot();
   // Log Out itself tells the service nothing; the end closes tessa's session only.
-  gui::ChooseFromPopup(gui::Control(main, "Button", 0), ExitItem);
+  main.Exit(program);
   EXPECT_EQ(ExitCode(), 0);
   const auto requests = Requests();
   ASSERT_EQ(requests.size(), 3u);
@@ -255,72 +226,13 @@ TEST_F(EndToEnd, LogOutAndASignInUnderAnotherNameShowTheNewUser) {
   EXPECT_EQ(requests[2].params, "session=" + GrantedSession(requests[1]));
 }
 
-TEST_F(EndToEnd, RememberMeFillsTheNextStartAndUncheckedForgets) {
-  // Nothing remembered: the boxes keep what the dialog starts with.
-  Start();
-  HWND dialog = Dialog();
-  ASSERT_TRUE(dialog);
-  EXPECT_EQ(gui::Text(gui::Control(dialog, "Edit", 0)), "");
-  EXPECT_EQ(gui::Text(gui::Control(dialog, "Edit", 1)), "ABC");
-  EXPECT_FALSE(gui::Checked(gui::Control(dialog, "Button", 0)));
-  gui::SetChecked(gui::Control(dialog, "Button", 0), true);
-  SignIn("alice", "wonderland");
-  HWND main = MainWindow();
-  ASSERT_TRUE(main);
-  gui::ChooseFromPopup(gui::Control(main, "Button", 0), ExitItem);
-  ASSERT_EQ(ExitCode(), 0);
-  // Stored, but not as they were typed.
-  ASSERT_TRUE(Remembered("Username") && Remembered("Password"));
-  EXPECT_EQ(Remembered("Username")->find("alice"), std::string::npos);
-  EXPECT_EQ(Remembered("Password")->find("wonderland"), std::string::npos);
-
-  Start();
-  dialog = Dialog();
-  ASSERT_TRUE(dialog);
-  EXPECT_EQ(gui::Text(gui::Control(dialog, "Edit", 0)), "alice");
-  EXPECT_EQ(gui::Text(gui::Control(dialog, "Edit", 1)), "wonderland");
-  EXPECT_TRUE(gui::Checked(gui::Control(dialog, "Button", 0)));
-  Snapshot("remembered");
-  gui::SetChecked(gui::Control(dialog, "Button", 0), false);
-  gui::Click(gui::Control(dialog, "Button", 1));
-  main = MainWindow();
-  ASSERT_TRUE(main);
-  gui::ChooseFromPopup(gui::Control(main, "Button", 0), ExitItem);
-  ASSERT_EQ(ExitCode(), 0);
-  EXPECT_FALSE(Remembered("Username"));
-  EXPECT_FALSE(Remembered("Password"));
-
-  Start();
-  dialog = Dialog();
-  ASSERT_TRUE(dialog);
-  EXPECT_EQ(gui::Text(gui::Control(dialog, "Edit", 0)), "");
-  EXPECT_EQ(gui::Text(gui::Control(dialog, "Edit", 1)), "ABC");
-  EXPECT_FALSE(gui::Checked(gui::Control(dialog, "Button", 0)));
-  Snapshot();
-  gui::Click(gui::Control(dialog, "Button", 2));
-  EXPECT_EQ(ExitCode(), 0);
-}
-
-TEST_F(EndToEnd, CancelAtTheFirstSignInEndsWithExitCodeZero) {
-  Start();
-  HWND dialog = Dialog();
-  ASSERT_TRUE(dialog);
-  Snapshot();
-  gui::Click(gui::Control(dialog, "Button", 2));
-  EXPECT_EQ(ExitCode(), 0);
-  EXPECT_TRUE(Requests().empty());
-}
-
 TEST_F(EndToEnd, LogOutThenCancelEndsWithoutASecondDialogOrClosingRequest) {
   Start();
   SignIn("alice", "wonderland");
-  HWND main = MainWindow();
-  ASSERT_TRUE(main);
-  gui::ChooseFromPopup(gui::Control(main, "Button", 0), LogOutItem);
-  HWND dialog = Dialog();
-  ASSERT_TRUE(dialog);
+  MainWindow().LogOut();
+  const auto dialog = Dialog();
   Snapshot();
-  gui::Click(gui::Control(dialog, "Button", 2));
+  gui::Click(dialog.Cancel());
   EXPECT_EQ(ExitCode(), 0);
   // Log Out emptied the session, so there was nothing left to close.
   EXPECT_EQ(Requests().size(), 1u);
@@ -329,13 +241,11 @@ TEST_F(EndToEnd, LogOutThenCancelEndsWithoutASecondDialogOrClosingRequest) {
 TEST_F(EndToEnd, AServiceStoppedMidRunFailsTheNextSignInAndTheProgramEnds) {
   Start();
   SignIn("alice", "wonderland");
-  HWND main = MainWindow();
-  ASSERT_TRUE(main);
-  gui::ChooseFromPopup(gui::Control(main, "Button", 0), LogOutItem);
-  ASSERT_TRUE(Dialog());
+  MainWindow().LogOut();
+  Dialog();
   ASSERT_NO_FATAL_FAILURE(StopService());
   SignIn("alice", "wonderland");
-  ASSERT_TRUE(gui::WaitForWindow(Title, Pid()));
+  gui::Window(Title, Pid());
   Snapshot();
   EXPECT_EQ(gui::DismissMessageBox(Title, Pid()), "Failed to connect to server");
   EXPECT_EQ(ExitCode(), 0);

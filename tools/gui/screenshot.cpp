@@ -1,4 +1,4 @@
-#include "tools/e2e/screenshot.h"
+#include "tools/gui/screenshot.h"
 
 #include <windows.h>
 

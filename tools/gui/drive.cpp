@@ -8,49 +8,34 @@
 //   quillon-drive click CAPTION CLASS N         presses the N-th control of CLASS
 //   quillon-drive text CAPTION CLASS N          prints the control's text
 //   quillon-drive dismiss TITLE                 prints a message box's text and presses its OK
-//   quillon-drive menu PREFIX N                 opens the Tools menu of the main window, chooses item N
+//   quillon-drive menu PREFIX N                 chooses item N of the main window's Tools menu; both of its
+//                                               items hide the window
 //   quillon-drive close PREFIX                  closes the window whose caption begins so
 //   quillon-drive rect PREFIX                   prints the window's place on the screen as WxH+X+Y
 //
-// Exits 0 on success, 1 when the window or control did not turn up in time, 2 on a usage error.
+// Exits 0 on success, 1 when a step did not come about in time (the step is named on stderr), 2 on a
+// usage error.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
-#include "session/tests/gui_driver.h"
+#include "tools/gui/driver.h"
 
 namespace {
 
-HWND Window(const std::string& caption, bool prefix) {
-  HWND window = prefix ? gui::WaitForWindowPrefix(caption) : gui::WaitForWindow(caption);
-  if (!window) {
-    std::fprintf(stderr, "no window \"%s\"\n", caption.c_str());
-    std::exit(1);
-  }
-  return window;
-}
-
 HWND Control(char** argv) {
-  HWND control = gui::Control(Window(argv[2], false), argv[3], std::strtoul(argv[4], nullptr, 10));
-  if (!control) {
-    std::fprintf(stderr, "no control %s %s in \"%s\"\n", argv[3], argv[4], argv[2]);
-    std::exit(1);
-  }
-  return control;
+  return gui::Control(gui::Window(argv[2]), argv[3], std::strtoul(argv[4], nullptr, 10));
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Drive(int argc, char** argv) {
   const std::string verb = argc > 1 ? argv[1] : "";
   if (verb == "wait" && argc == 3) {
-    Window(argv[2], false);
+    gui::Window(argv[2]);
   } else if (verb == "wait-prefix" && argc == 3) {
-    std::printf("%s\n", gui::Text(Window(argv[2], true)).c_str());
+    std::printf("%s\n", gui::Text(gui::WindowPrefix(argv[2])).c_str());
   } else if (verb == "gone" && argc == 3) {
-    if (!gui::WaitUntil(
-            [&] { return gui::WaitForWindow(argv[2], 0, std::chrono::milliseconds(0)) == nullptr; }))
-      return 1;
+    gui::Await("no window \"" + std::string(argv[2]) + "\" is left",
+               [&] { return !gui::FindVisible(argv[2]); });
   } else if (verb == "set-text" && argc == 6) {
     gui::SetText(Control(argv), argv[5]);
   } else if (verb == "check" && argc == 6) {
@@ -60,22 +45,34 @@ int main(int argc, char** argv) {
   } else if (verb == "text" && argc == 5) {
     std::printf("%s\n", gui::Text(Control(argv)).c_str());
   } else if (verb == "dismiss" && argc == 3) {
-    const auto text = gui::DismissMessageBox(argv[2]);
-    if (!text) return 1;
-    std::printf("%s\n", text->c_str());
+    std::printf("%s\n", gui::DismissMessageBox(argv[2]).c_str());
   } else if (verb == "menu" && argc == 4) {
-    gui::ChooseFromPopup(gui::Control(Window(argv[2], true), "Button", 0),
-                         static_cast<int>(std::strtol(argv[3], nullptr, 10)));
+    HWND window = gui::WindowPrefix(argv[2]);
+    gui::ChooseFromPopup(gui::Control(window, "Button", 0),
+                         static_cast<int>(std::strtol(argv[3], nullptr, 10)), std::string("item ") + argv[3],
+                         [&] { return !IsWindowVisible(window); });
   } else if (verb == "close" && argc == 3) {
-    PostMessageA(Window(argv[2], true), WM_CLOSE, 0, 0);
+    PostMessageA(gui::WindowPrefix(argv[2]), WM_CLOSE, 0, 0);
   } else if (verb == "rect" && argc == 3) {
     RECT r{};
-    GetWindowRect(Window(argv[2], true), &r);
+    GetWindowRect(gui::WindowPrefix(argv[2]), &r);
     std::printf("%ldx%ld+%ld+%ld\n", r.right - r.left, r.bottom - r.top, r.left, r.top);
   } else {
     std::fprintf(stderr, "usage: see the head of drive.cpp\n");
     return 2;
   }
-  std::fflush(stdout);
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    const int status = Drive(argc, argv);
+    std::fflush(stdout);
+    return status;
+  } catch (const gui::StepFailed& failed) {
+    std::fprintf(stderr, "quillon-drive: %s\n", failed.what());
+    return 1;
+  }
 }

@@ -1,0 +1,249 @@
+#include "tools/gui/driver.h"
+
+namespace gui {
+
+namespace {
+
+// Long enough for a busy machine, short enough that a program that hangs fails the step, not the run.
+constexpr UINT AnswerTimeoutMs = 5000;
+
+LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam, const char* what) {
+  DWORD_PTR result = 0;
+  if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, AnswerTimeoutMs, &result))
+    throw StepFailed(std::string("the window did not answer: ") + what);
+  return static_cast<LRESULT>(result);
+}
+
+// Caption of a top-level window without a message to it, so that a busy program cannot hold the search up.
+std::string Caption(HWND window) {
+  char text[512] = {};
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
+std::string ClassOf(HWND window) {
+  char name[64] = {};
+  GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
+std::string Quoted(const std::string& text) { return '"' + text + '"'; }
+
+std::string OfProcess(DWORD pid) { return pid ? " of process " + std::to_string(pid) : ""; }
+
+}  // namespace
+
+std::vector<HWND> TopLevelWindows(DWORD pid) {
+  struct Collect {
+    DWORD pid;
+    std::vector<HWND> found;
+  } collect{pid, {}};
+  EnumWindows(
+      [](HWND window, LPARAM data) -> BOOL {
+        auto& c = *reinterpret_cast<Collect*>(data);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (!c.pid || owner == c.pid) c.found.push_back(window);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&collect));
+  return collect.found;
+}
+
+HWND FindVisible(const std::string& caption, DWORD pid, bool prefix) {
+  const auto ofProcess = [pid](HWND window) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    return !pid || owner == pid;
+  };
+  if (!prefix) {
+    // The window system picks the caption out itself: cheap enough to poll every millisecond.
+    for (HWND window = nullptr; (window = FindWindowExA(nullptr, window, nullptr, caption.c_str()));)
+      if (ofProcess(window) && IsWindowVisible(window)) return window;
+    return nullptr;
+  }
+  for (HWND window : TopLevelWindows(pid))
+    if (IsWindowVisible(window) && Caption(window).starts_with(caption)) return window;
+  return nullptr;
+}
+
+HWND Window(const std::string& caption, DWORD pid, Duration timeout) {
+  HWND found = nullptr;
+  Await(
+      "a window " + Quoted(caption) + OfProcess(pid) + " shows",
+      [&] { return (found = FindVisible(caption, pid)) != nullptr; }, timeout);
+  return found;
+}
+
+HWND WindowPrefix(const std::string& prefix, DWORD pid, Duration timeout) {
+  HWND found = nullptr;
+  Await(
+      "a window " + Quoted(prefix + "...") + OfProcess(pid) + " shows",
+      [&] { return (found = FindVisible(prefix, pid, true)) != nullptr; }, timeout);
+  return found;
+}
+
+std::vector<HWND> Controls(HWND parent, const char* className) {
+  struct Collect {
+    const char* className;
+    std::vector<HWND> found;
+  } collect{className, {}};
+  EnumChildWindows(
+      parent,
+      [](HWND window, LPARAM data) -> BOOL {
+        auto& c = *reinterpret_cast<Collect*>(data);
+        if (lstrcmpiA(ClassOf(window).c_str(), c.className) == 0) c.found.push_back(window);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&collect));
+  return collect.found;
+}
+
+HWND Control(HWND parent, const char* className, std::size_t index) {
+  const auto all = Controls(parent, className);
+  if (index >= all.size())
+    throw StepFailed("no " + std::string(className) + " " + std::to_string(index) + " in " +
+                     Quoted(Caption(parent)));
+  return all[index];
+}
+
+std::string Text(HWND window) {
+  char text[4096] = {};
+  Send(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), "WM_GETTEXT");
+  return text;
+}
+
+void SetText(HWND control, const std::string& text) {
+  Send(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), "WM_SETTEXT");
+}
+
+bool Checked(HWND checkBox) { return Send(checkBox, BM_GETCHECK, 0, 0, "BM_GETCHECK") == BST_CHECKED; }
+
+void SetChecked(HWND checkBox, bool checked) {
+  Send(checkBox, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0, "BM_SETCHECK");
+}
+
+void Click(HWND button) { PostMessageA(button, BM_CLICK, 0, 0); }
+
+void PressKey(HWND control, WPARAM key) {
+  PostMessageA(control, WM_KEYDOWN, key, 0);
+  PostMessageA(control, WM_KEYUP, key, 0xC0000000);
+}
+
+std::string DismissMessageBox(const std::string& caption, DWORD pid) {
+  HWND box = nullptr;
+  Await("a message box " + Quoted(caption) + OfProcess(pid) + " shows", [&] {
+    box = FindVisible(caption, pid);
+    return box && ClassOf(box) == "#32770";
+  });
+  std::string text;
+  for (HWND label : Controls(box, "Static")) {
+    const std::string t = Text(label);
+    if (!t.empty()) text = t;
+  }
+  HWND ok = nullptr;
+  for (HWND button : Controls(box, "Button"))
+    if (Text(button) == "OK") ok = button;
+  if (!ok) throw StepFailed("the message box " + Quoted(text) + " has no OK button");
+  Click(ok);
+  Await("the message box " + Quoted(text) + " goes after OK", [&] { return !IsWindowVisible(box); });
+  return text;
+}
+
+bool InMenuMode(DWORD thread) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  return GetGUIThreadInfo(thread, &info) && (info.flags & GUI_INMENUMODE) != 0;
+}
+
+void ChooseFromPopup(HWND button, int index, const std::string& item, const std::function<bool()>& effect) {
+  const DWORD thread = GetWindowThreadProcessId(button, nullptr);
+  const std::string name = Quoted(item);
+  if (InMenuMode(thread)) throw StepFailed("a menu was already open before choosing " + name);
+  Click(button);
+  // Keys that arrive before the menu loop runs would go to the program's own loop and be lost.
+  Await("the menu opens to choose " + name, [&] { return InMenuMode(thread); });
+  // The menu loop reads every key of the thread's queue, whichever window it was posted to.
+  for (int i = 0; i <= index; ++i) PressKey(button, VK_DOWN);
+  PressKey(button, VK_RETURN);
+  if (!WaitUntil([&] { return !InMenuMode(thread); })) {
+    PressKey(button, VK_ESCAPE);
+    throw StepFailed("the menu stayed open after choosing " + name);
+  }
+  Await("choosing " + name + " had its effect after the menu closed", effect);
+}
+
+std::string WindowsPath(std::string path) {
+  if (!path.starts_with("/")) return path;
+  for (auto& c : path)
+    if (c == '/') c = '\\';
+  return "Z:" + path;
+}
+
+Program::Program(const std::string& path, const std::string& arguments) {
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  std::string command = Quoted(WindowsPath(path));
+  if (!arguments.empty()) command += ' ' + arguments;
+  startedAt_ = std::chrono::steady_clock::now();
+  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &info_))
+    throw StepFailed("cannot start " + command + " (error " + std::to_string(GetLastError()) + ")");
+}
+
+Program::~Program() {
+  if (Running()) TerminateProcess(info_.hProcess, 99);
+  CloseHandle(info_.hProcess);
+  CloseHandle(info_.hThread);
+}
+
+bool Program::Running() const { return WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT; }
+
+long Program::ExitCode(Duration timeout) const {
+  if (WaitForSingleObject(info_.hProcess, static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0)
+    throw StepFailed("process " + std::to_string(Pid()) + " did not end");
+  DWORD code = 0;
+  GetExitCodeProcess(info_.hProcess, &code);
+  return static_cast<long>(code);
+}
+
+Fields SignInDialog::Shown() const { return {Text(UserEdit()), Text(PasswordEdit()), Checked(RememberMe())}; }
+
+void SignInDialog::Type(const Fields& fields) const {
+  SetText(UserEdit(), fields.user);
+  SetText(PasswordEdit(), fields.password);
+  SetChecked(RememberMe(), fields.remember);
+}
+
+void SignInDialog::SignIn(const std::string& user, const std::string& password) const {
+  SetText(UserEdit(), user);
+  SetText(PasswordEdit(), password);
+  Click(LogIn());
+}
+
+void SignInDialog::AwaitReady() const {
+  Await("\"Log In\" is usable again", [&] { return IsWindowEnabled(LogIn()) != FALSE; });
+  if (!IsWindowVisible(window_)) throw StepFailed("the sign-in dialog closed");
+}
+
+std::vector<std::string> MainWindow::Labels() const {
+  return {Text(Control(window_, "Static", 0)), Text(Control(window_, "Static", 1))};
+}
+
+void MainWindow::LogOut() const {
+  ChooseFromPopup(ToolsButton(), 0, "Log Out", [&] { return !IsWindowVisible(window_); });
+}
+
+void MainWindow::Exit(const Program& program) const {
+  ChooseFromPopup(ToolsButton(), 1, "Exit", [&] { return !program.Running(); });
+}
+
+SignInDialog AwaitSignInDialog(DWORD pid, Duration timeout) {
+  return SignInDialog(Window(SignInCaption, pid, timeout));
+}
+
+MainWindow AwaitMainWindow(DWORD pid, Duration timeout) {
+  return MainWindow(WindowPrefix(MainCaptionPrefix, pid, timeout));
+}
+
+}  // namespace gui

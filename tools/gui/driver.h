@@ -1,0 +1,162 @@
+#pragma once
+
+// Drives windows as a user would, from another thread or another process: finds windows by caption and
+// controls by class and order, types, presses, reads and dismisses message boxes, chooses from menus.
+// Every step that leads somewhere waits for the state it leads to, with one bounded time-out, and raises
+// StepFailed naming the step when that state does not come. Nothing waits for a fixed time.
+
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <ostream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace gui {
+
+using namespace std::chrono_literals;
+using Duration = std::chrono::milliseconds;
+
+inline constexpr Duration StepTimeout = 10s;
+
+// A step whose state did not come in time; what() names the step.
+class StepFailed : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Polls condition until it holds; false at the time-out.
+template <class Condition>
+bool WaitUntil(Condition condition, Duration timeout = StepTimeout, Duration poll = 10ms) {
+  const auto end = std::chrono::steady_clock::now() + timeout;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    Sleep(static_cast<DWORD>(poll.count()));
+  }
+  return true;
+}
+
+// As WaitUntil; a time-out raises StepFailed("step").
+template <class Condition>
+void Await(const std::string& step, Condition condition, Duration timeout = StepTimeout) {
+  if (!WaitUntil(condition, timeout)) throw StepFailed(step);
+}
+
+// The top-level windows of process pid, visible or not.
+std::vector<HWND> TopLevelWindows(DWORD pid);
+// The visible top-level window whose caption is caption (begins with it, when prefix), of process pid or,
+// when pid is 0, of any process; null when there is none now.
+HWND FindVisible(const std::string& caption, DWORD pid = 0, bool prefix = false);
+// Waits for that window.
+HWND Window(const std::string& caption, DWORD pid = 0, Duration timeout = StepTimeout);
+HWND WindowPrefix(const std::string& prefix, DWORD pid = 0, Duration timeout = StepTimeout);
+
+// The descendants of parent of this window class, in creation order.
+std::vector<HWND> Controls(HWND parent, const char* className);
+// The index-th of them; raises StepFailed when there is no such control.
+HWND Control(HWND parent, const char* className, std::size_t index);
+
+// Texts and check boxes are read and set synchronously; a window that does not answer raises StepFailed.
+std::string Text(HWND window);
+void SetText(HWND control, const std::string& text);
+bool Checked(HWND checkBox);
+void SetChecked(HWND checkBox, bool checked);
+// Presses a button, or a key on a control; what that leads to is for the caller to wait for.
+void Click(HWND button);
+void PressKey(HWND control, WPARAM key);
+
+// Waits for the message box of process pid (any, when 0) with this caption, reads its text, presses its OK
+// button and waits until it has gone.
+std::string DismissMessageBox(const std::string& caption, DWORD pid = 0);
+
+// True while the thread's menu loop runs (a popup menu is being tracked).
+bool InMenuMode(DWORD thread);
+
+// Opens the popup menu of button, chooses the item at index (separators are passed over, as the keyboard
+// passes over them) once the menu reads the keyboard, and waits for effect(). Raises StepFailed naming
+// the item when the menu does not open, stays open, or closes without the effect.
+void ChooseFromPopup(HWND button, int index, const std::string& item, const std::function<bool()>& effect);
+
+// A Unix path of the build tree as Wine's Z: drive sees it; other paths stay as they are.
+std::string WindowsPath(std::string path);
+
+// A program started as a process of its own; ended by force if it still runs when this goes.
+class Program {
+ public:
+  explicit Program(const std::string& path, const std::string& arguments = {});
+  ~Program();
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  DWORD Pid() const { return info_.dwProcessId; }
+  HANDLE Handle() const { return info_.hProcess; }
+  // The moment just before the process was created.
+  std::chrono::steady_clock::time_point StartedAt() const { return startedAt_; }
+  bool Running() const;
+  // The exit code, once the program has ended; raises StepFailed when it has not within timeout.
+  long ExitCode(Duration timeout = 15s) const;
+
+ private:
+  PROCESS_INFORMATION info_{};
+  std::chrono::steady_clock::time_point startedAt_;
+};
+
+// Quillon's own windows, as a user finds them.
+
+inline constexpr char SignInCaption[] = "Log In";
+inline constexpr char MainCaptionPrefix[] = "Quillon V";
+
+struct Fields {
+  std::string user, password;
+  bool remember = false;
+  bool operator==(const Fields&) const = default;
+  friend std::ostream& operator<<(std::ostream& out, const Fields& f) {
+    return out << '{' << f.user << ", " << f.password << ", " << (f.remember ? "checked" : "unchecked")
+               << '}';
+  }
+};
+
+class SignInDialog {
+ public:
+  explicit SignInDialog(HWND window) : window_(window) {}
+  HWND Handle() const { return window_; }
+  HWND UserEdit() const { return Control(window_, "Edit", 0); }
+  HWND PasswordEdit() const { return Control(window_, "Edit", 1); }
+  HWND RememberMe() const { return Control(window_, "Button", 0); }
+  HWND LogIn() const { return Control(window_, "Button", 1); }
+  HWND Cancel() const { return Control(window_, "Button", 2); }
+
+  Fields Shown() const;
+  void Type(const Fields& fields) const;
+  // Types user name and password and presses "Log In"; the check box stays as it is.
+  void SignIn(const std::string& user, const std::string& password) const;
+  // After a refused attempt: "Log In" is usable again and the dialog still up.
+  void AwaitReady() const;
+
+ private:
+  HWND window_;
+};
+
+class MainWindow {
+ public:
+  explicit MainWindow(HWND window) : window_(window) {}
+  HWND Handle() const { return window_; }
+  HWND ToolsButton() const { return Control(window_, "Button", 0); }
+  // "User name: ..." and "Access level: ...".
+  std::vector<std::string> Labels() const;
+  // Tools, then "Log Out": the window hides.
+  void LogOut() const;
+  // Tools, then "Exit": the program ends.
+  void Exit(const Program& program) const;
+
+ private:
+  HWND window_;
+};
+
+SignInDialog AwaitSignInDialog(DWORD pid, Duration timeout = StepTimeout);
+MainWindow AwaitMainWindow(DWORD pid, Duration timeout = StepTimeout);
+
+}  // namespace gui
