@@ -147,6 +147,8 @@ TEST(InterpretAnswer, LaterElementsOverwriteEarlierOnes) {
        "Unable to log in: second (error code 9)", "", -2},
       {"a later error with code 0 clears",
        Licensed(R"(<error code="4">first</error><error code="0"/><session id="s"/>)"), Accepted, "", "s", -2},
+      {"a later error without code clears",
+       Licensed(R"(<error code="4">a</error><error>b</error><session id="s"/>)"), Accepted, "", "s", -2},
       {"a later error without content empties the message",
        Licensed(R"(<error code="4">first</error><error code="6"/>)"), Failed,
        "Unable to log in:  (error code 6)", "", -2},
