@@ -11,6 +11,7 @@ TEST(ApplicationTitle, FileNameCutAtItsFirstDotWithTheRestLowerCase) {
   } cases[] = {
       {"C:\\Program Files\\Quillon\\Quillon.exe", "Quillon"},
       {"C:\\apps\\QUILLON.EXE", "Quillon"},
+      {"C:\\dir\\AZ.exe", "Az"},
       {"quillon.exe", "quillon"},
       {"Z:\\build\\Quillon.Beta.2.exe", "Quillon"},
       {"/tmp/MyApp", "Myapp"},
