@@ -143,7 +143,11 @@ TEST(Base64EncodeStream, StandardBase64AcrossChunksFromThePosition) {
       in.Write(bytes.data(), size);
       in.Seek(from);
       Base64EncodeStream(in, out);
-      EXPECT_EQ(out.Bytes(), EncodeBase64(bytes.substr(from, size - from))) << size;
+      EXPECT_EQ(out.TakeBytes(), EncodeBase64(bytes.substr(from, size - from))) << size;
+      // Taken, the stream is as new.
+      EXPECT_EQ(out.Size() + out.Position(), 0u);
+      out.Write("x", 1);
+      EXPECT_EQ(out.Bytes(), "x");
     }
   }
 }
