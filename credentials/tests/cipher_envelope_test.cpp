@@ -202,8 +202,17 @@ TEST(Base64DecodeStream, RejectsOutsidePlusToZAndShortGroups) {
 }
 
 TEST(CipherEnvelope, StoredFormsThatCannotBeDeciphered) {
-  for (const char* stored : {"", "AAAA", "AAAAAAAA"})
-    ExpectError<ECipherException>(InvalidFileFormatMessage, [&] { CipherEnvelope(stored, TwoKeys, false); });
+  // Short of a block, whatever the bytes. Filled up with zeros, 13 00 .. 00 would decipher to a count of 8.
+  for (const std::string& block :
+       {std::string(8, '\0'), std::string(8, '\xFF'), "\x13" + std::string(7, '\0'),
+        Decoded(CipherEnvelope("", TwoKeys, true))}) {
+    for (std::size_t length = 0; length < 8; ++length) {
+      const std::string stored = EncodeBase64(block.substr(0, length));
+      SCOPED_TRACE(stored);
+      ExpectError<ECipherException>(InvalidFileFormatMessage,
+                                    [&] { CipherEnvelope(stored, TwoKeys, false); });
+    }
+  }
   const std::string good = CipherEnvelope("text", TwoKeys, true);
   for (const std::string& stored : {good + "\r\n", " " + good, good.substr(0, 4) + " " + good.substr(5)})
     ExpectError<Exception>(InvalidBase64CharacterMessage, [&] { CipherEnvelope(stored, TwoKeys, false); });
