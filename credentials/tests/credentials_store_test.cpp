@@ -16,7 +16,7 @@
 namespace {
 
 // Value types by their Windows numbers, so that a planted value means the same in both trees.
-constexpr std::uint32_t Sz = 1, ExpandSz = 2, Dword = 4;
+constexpr std::uint32_t Sz = 1, ExpandSz = 2, Binary = 3, Dword = 4;
 
 struct RawValue {
   std::uint32_t type;
@@ -146,6 +146,19 @@ struct Backend {
 
 std::string Stored(std::string_view text) { return CipherEnvelope(text, CredentialsKey, true) + '\0'; }
 
+// What reading the value raises; empty when it reads.
+std::string ReadError(RegistryKey& key, std::string_view name) {
+  std::string error;
+  EXPECT_TRUE(key.OpenOrCreate(CredentialsRoot, CredentialsKeyPath));
+  try {
+    key.ReadText(name);
+  } catch (const ERegistryException& e) {
+    error = e.what();
+  }
+  key.Close();
+  return error;
+}
+
 class Store : public testing::TestWithParam<Backend> {
  protected:
   void Load(Dialog& dialog) { LoadRememberedCredentials(dialog, registry->Key()); }
@@ -223,15 +236,19 @@ TEST_P(Store, UncheckedSignInForgetsSilently) {
 }
 
 TEST_P(Store, ValuesThatCannotBeDecipheredOrRead) {
-  const std::string failed(RetrieveFailedMessage);
+  const std::string failed(RetrieveFailedMessage), invalidType = "Invalid data type for 'Username'";
   const struct {
     std::uint32_t userType;
     std::string user, password, shownUser;
     std::vector<std::string> messages;
+    std::string readError = {};
   } cases[] = {
       {Sz, Stored("alice"), "AAAA" + std::string(1, '\0'), "alice", {failed}},
       {Sz, "QUJD QUJD", Stored("pw"), "typed user", {failed}},
-      {Dword, std::string("\x01\0\0\0", 4), Stored("pw"), "typed user", {failed}},
+      {Dword, std::string("\x01\0\0\0", 4), Stored("pw"), "typed user", {failed}, invalidType},
+      // No data is the empty text, whatever the type.
+      {Dword, "", Stored("pw"), "typed user", {}},
+      {Binary, "", Stored("pw"), "typed user", {}},
   };
   for (const auto& c : cases) {
     registry = GetParam().make();
@@ -243,6 +260,7 @@ TEST_P(Store, ValuesThatCannotBeDecipheredOrRead) {
     EXPECT_EQ(dialog.password, "typed password");
     EXPECT_FALSE(dialog.remember);
     EXPECT_EQ(dialog.messages, c.messages);
+    EXPECT_EQ(ReadError(registry->Key(), "Username"), c.readError);
   }
 }
 
@@ -298,6 +316,18 @@ TEST(Win32Store, DialogOnlyOperationsUseTheCurrentUsersKey) {
   EXPECT_EQ(shown.user, "carol");
   EXPECT_TRUE(shown.remember);
 }
+
+TEST(Win32Store, KeyRemovedWhileOpenFailsToRead) {
+  RealRegistry registry;
+  ASSERT_TRUE(registry.Key().OpenOrCreate(CredentialsRoot, CredentialsKeyPath));
+  RegDeleteTreeA(HKEY_CURRENT_USER, std::string(CredentialsKeyPath).c_str());
+  try {
+    registry.Key().ReadText("Username");
+    ADD_FAILURE() << "read";
+  } catch (const ERegistryException& e) {
+    EXPECT_STREQ(e.what(), "Failed to get data for 'Username'");
+  }
+}
 #endif
 
 // Faults that only the in-memory registry can stage. The key must be closed after every operation.
@@ -336,6 +366,7 @@ TEST_F(StoreFaults, FailedReadAndFailedRemovalAreReported) {
   LoadRememberedCredentials(dialog, registry);
   EXPECT_EQ(dialog.user, "typed user");
   EXPECT_FALSE(dialog.remember);
+  EXPECT_EQ(ReadError(registry, "Password"), "Failed to get data for 'Password'");
   registry.failDelete = true;
   SaveRememberedCredentials(dialog, registry);
   EXPECT_EQ(dialog.messages,
