@@ -51,8 +51,8 @@ class Registry {
 
 class FakeRegistry final : public Registry, public RegistryKey {
  public:
-  bool failOpen = false, failDelete = false, open = false;
-  std::string failReadOf, failWriteOf;
+  bool failOpen = false, open = false;
+  std::string failReadOf, failWriteOf, failDeleteOf;
   std::optional<std::map<std::string, RawValue, std::less<>>> values;
 
   RegistryKey& Key() override { return *this; }
@@ -86,7 +86,7 @@ class FakeRegistry final : public Registry, public RegistryKey {
   }
   void DeleteValue(std::string_view name) override {
     EXPECT_TRUE(open);
-    if (failDelete) throw ERegistryException("refused");
+    if (name == failDeleteOf) throw ERegistryException("refused");
     values->erase(std::string(name));
   }
   void Close() noexcept override { open = false; }
@@ -367,8 +367,11 @@ TEST_F(StoreFaults, FailedReadAndFailedRemovalAreReported) {
   EXPECT_EQ(dialog.user, "typed user");
   EXPECT_FALSE(dialog.remember);
   EXPECT_EQ(ReadError(registry, "Password"), "Failed to get data for 'Password'");
-  registry.failDelete = true;
+  // The user name goes first, and stays gone.
+  registry.failDeleteOf = "Password";
   SaveRememberedCredentials(dialog, registry);
+  EXPECT_FALSE(registry.Get("Username"));
+  EXPECT_TRUE(registry.Get("Password"));
   EXPECT_EQ(dialog.messages,
             (std::vector<std::string>{std::string(RetrieveFailedMessage), std::string(RemoveFailedMessage)}));
 }
