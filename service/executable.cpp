@@ -4,12 +4,33 @@
 #include <windows.h>
 #endif
 
-std::string_view FileNameOf(std::string_view path) {
-  const auto slash = path.find_last_of("\\/");
-  return slash == std::string_view::npos ? path : path.substr(slash + 1);
+std::string_view FileNameOf(std::string_view path, const TCodePage& codePage) {
+  std::size_t name = 0;
+  for (std::size_t at = 0; at < path.size(); at += codePage.CharLength(path.substr(at)))
+    if (path[at] == '\\' || path[at] == '/') name = at + 1;
+  return path.substr(name);
 }
 
 #ifdef _WIN32
+namespace {
+
+std::size_t SystemCharLength(std::string_view text) {
+  // CharNextA stops at a zero, so the character is looked at on its own, terminated.
+  const char character[3] = {text[0], text.size() > 1 ? text[1] : '\0', '\0'};
+  return static_cast<std::size_t>(CharNextA(character) - character) > 1 ? 2 : 1;
+}
+
+void SystemLowerCase(std::string& text) {
+  if (!text.empty()) CharLowerBuffA(text.data(), static_cast<DWORD>(text.size()));
+}
+
+}  // namespace
+
+const TCodePage& SystemCodePage() {
+  static constexpr TCodePage System{SystemCharLength, SystemLowerCase};
+  return System;
+}
+
 std::string ExecutablePath() {
   std::string path(MAX_PATH, '\0');
   for (;;) {
@@ -23,4 +44,6 @@ std::string ExecutablePath() {
     path.resize(path.size() * 2);
   }
 }
+
+std::string ExecutableFileName() { return std::string(FileNameOf(ExecutablePath(), SystemCodePage())); }
 #endif

@@ -1,12 +1,28 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
-// The part of a path after its last "\" or "/".
-std::string_view FileNameOf(std::string_view path);
+// What cutting and casing a text needs of the system's ANSI code page, whose double-byte characters may
+// hold bytes such as "\" (0x5C) as their second byte.
+struct TCodePage {
+  // The byte length of the character that text begins with: 2 for a whole double-byte character, else 1.
+  std::size_t (*CharLength)(std::string_view text);
+  // Turns every character of text to lower case, in place.
+  void (*LowerCase)(std::string& text);
+};
+
+// The part of a path after its last "\" or "/" character.
+std::string_view FileNameOf(std::string_view path, const TCodePage& codePage);
 
 #ifdef _WIN32
+// The running system's rules (CharNextA, CharLowerBuffA).
+const TCodePage& SystemCodePage();
+
 // Full path of the running program's executable, in the ANSI code page; empty if it cannot be had.
 std::string ExecutablePath();
+
+// The executable's file name with its extension: the HTTP user agent.
+std::string ExecutableFileName();
 #endif

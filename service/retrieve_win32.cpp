@@ -42,7 +42,7 @@ bool ShorterThanDeclared(HINTERNET url, unsigned long long received) {
 
 bool RetrieveUrl(const std::string& address, std::string& reply, const std::function<void()>& progress) {
   try {
-    const std::string agent(FileNameOf(ExecutablePath()));
+    const std::string agent = ExecutableFileName();
     // Declared before the URL handle, so that the URL handle is closed first on every path.
     const InternetHandle session(
         InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));

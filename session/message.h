@@ -3,9 +3,11 @@
 #include <string>
 #include <string_view>
 
+#include "service/executable.h"
+
 // The caption of the program's message boxes: the executable's file name without its folder, cut before
 // its first ".", every character after the first in lower case.
-std::string ApplicationTitle(std::string_view executablePath);
+std::string ApplicationTitle(std::string_view executablePath, const TCodePage& codePage);
 
 #ifdef _WIN32
 // The one way the program tells the user something: a modal box centred on the screen, one "OK" button,

@@ -57,7 +57,7 @@ TEST(RetrieveUrl, SendsAGetWithTheExecutableNameAsAgentAndNoCache) {
     EXPECT_EQ(request.target, "/select.php?func=1&key=fA%3D%3D");
     EXPECT_EQ(request.Header("User-Agent"), "service_retrieve_test.exe");
   }
-  EXPECT_EQ(std::string(FileNameOf(ExecutablePath())), "service_retrieve_test.exe");
+  EXPECT_EQ(ExecutableFileName(), "service_retrieve_test.exe");
 }
 
 TEST(RetrieveUrl, FollowsARedirect) {

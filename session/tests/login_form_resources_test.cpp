@@ -146,7 +146,7 @@ class LogInFormResourcesTest : public ::testing::Test {
     answer = kind.answer ? kind.answer : "";
     std::optional<ProxySetting> nowhere;
     if (!kind.answer) nowhere.emplace(closedPort);
-    const std::string agent(FileNameOf(ExecutablePath()));
+    const std::string agent = ExecutableFileName();
     const std::string address = BuildRequestUrl(1, {"key"}, {MakeSignInKey(User, Password)});
     HINTERNET session = InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     HINTERNET url = InternetOpenUrlA(session, address.c_str(), nullptr, 0, INTERNET_FLAG_RELOAD, 0);

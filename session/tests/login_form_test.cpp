@@ -22,7 +22,7 @@ using namespace std::chrono_literals;
 const std::string SessionAnswer =
     R"(<Brovik><license><session id="S-1" accessLevel="6"/></license></Brovik>)";
 
-std::string Title() { return ApplicationTitle(ExecutablePath()); }
+std::string Title() { return ApplicationTitle(ExecutablePath(), SystemCodePage()); }
 
 // Path and query of an absolute address: a proxy request may name the default port or not.
 std::string PathAndQuery(const std::string& address) {

@@ -2,23 +2,77 @@
 
 #include "session/message.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
+
+std::size_t SingleByte(std::string_view) { return 1; }
+
+// Windows-1252's letters: A to Z, the accented ones from 0xC0 (but the multiplication sign) and three pairs
+// with a caron or diaeresis.
+void Lower1252(std::string& text) {
+  for (char& c : text) {
+    const auto b = static_cast<unsigned char>(c);
+    if ((b >= 'A' && b <= 'Z') || (b >= 0xC0 && b <= 0xDE && b != 0xD7)) c = static_cast<char>(b + 0x20);
+    if (b == 0x8A || b == 0x8C || b == 0x8E) c = static_cast<char>(b + 0x10);
+    if (b == 0x9F) c = static_cast<char>(0xFF);
+  }
+}
+
+// Shaped like code page 932: a lead byte takes the next byte with it, which may be "\" (0x5C) or a
+// capital letter; only single-byte letters have a case.
+std::size_t DoubleByte(std::string_view text) {
+  const auto b = static_cast<unsigned char>(text[0]);
+  return text.size() > 1 && ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) ? 2 : 1;
+}
+
+void LowerDoubleByte(std::string& text) {
+  for (std::size_t at = 0; at < text.size(); at += DoubleByte(std::string_view(text).substr(at)))
+    if (text[at] >= 'A' && text[at] <= 'Z') text[at] = static_cast<char>(text[at] + 0x20);
+}
+
+constexpr TCodePage Cp1252{SingleByte, Lower1252};
+constexpr TCodePage Cp932{DoubleByte, LowerDoubleByte};
 
 TEST(ApplicationTitle, FileNameCutAtItsFirstDotWithTheRestLowerCase) {
   const struct {
+    const TCodePage& codePage;
     const char* path;
+    const char* fileName;
     const char* title;
   } cases[] = {
-      {"C:\\Program Files\\Quillon\\Quillon.exe", "Quillon"},
-      {"C:\\apps\\QUILLON.EXE", "Quillon"},
-      {"C:\\dir\\AZ.exe", "Az"},
-      {"quillon.exe", "quillon"},
-      {"Z:\\build\\Quillon.Beta.2.exe", "Quillon"},
-      {"/tmp/MyApp", "Myapp"},
-      {"C:\\x.y\\NoExtension", "Noextension"},
-      {"C:\\dir\\.hidden.exe", ""},
+      {Cp1252, "C:\\Program Files\\Quillon\\Quillon.exe", "Quillon.exe", "Quillon"},
+      {Cp1252, "C:\\apps\\QUILLON.EXE", "QUILLON.EXE", "Quillon"},
+      {Cp1252, "C:\\dir\\AZ.exe", "AZ.exe", "Az"},
+      {Cp1252, "C:\\dir\\\xC9T\xC9.EXE", "\xC9T\xC9.EXE", "\xC9t\xE9"},  // ÉTÉ: Été
+      {Cp1252, "C:\\dir\\Z\xC0\xDE\xD7\x8A\x9F.exe", "Z\xC0\xDE\xD7\x8A\x9F.exe", "Z\xE0\xFE\xD7\x9A\xFF"},
+      {Cp1252, "C:\\dir\\7ZIP64.exe", "7ZIP64.exe", "7zip64"},
+      {Cp1252, "quillon.exe", "quillon.exe", "quillon"},
+      {Cp1252, "Z:\\build\\Quillon.Beta.2.exe", "Quillon.Beta.2.exe", "Quillon"},
+      {Cp1252, "/tmp/MyApp", "MyApp", "Myapp"},
+      {Cp1252, "C:\\x.y\\NoExtension", "NoExtension", "Noextension"},
+      {Cp1252, "C:\\dir\\.hidden.exe", ".hidden.exe", ""},
+      // A trail byte 0x5C ("\\" in ソ) is no separator and a capital trail byte ("E" in ウ) no letter; a
+      // double-byte first character is kept whole (ＡＢQR.EXE).
+      {Cp932, "C:\\\x83\x5C\\\x83\x5C\x83\x74\x83\x67\x83\x45\x83\x46\x83\x41.exe",
+       "\x83\x5C\x83\x74\x83\x67\x83\x45\x83\x46\x83\x41.exe",
+       "\x83\x5C\x83\x74\x83\x67\x83\x45\x83\x46\x83\x41"},
+      {Cp932, "C:\\\x82\x60\x82\x61QR.EXE", "\x82\x60\x82\x61QR.EXE", "\x82\x60\x82\x61qr"},
+      {Cp932, "C:\\Q\x83\x5C.exe", "Q\x83\x5C.exe", "Q\x83\x5C"},
   };
-  for (const auto& c : cases) EXPECT_EQ(ApplicationTitle(c.path), c.title) << c.path;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    EXPECT_EQ(FileNameOf(c.path, c.codePage), c.fileName);
+    EXPECT_EQ(ApplicationTitle(c.path, c.codePage), c.title);
+#ifdef _WIN32
+    // The test prefix runs in code page 1252: the rows above hold for the system's own rules.
+    if (&c.codePage == &Cp1252 && GetACP() == 1252) {
+      EXPECT_EQ(ApplicationTitle(c.path, SystemCodePage()), c.title);
+    }
+#endif
+  }
 }
 
 }  // namespace
