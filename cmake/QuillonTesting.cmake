@@ -14,13 +14,21 @@ if(CMAKE_CROSSCOMPILING AND WIN32)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
 endif()
 
-# quillon_add_test(<name> SOURCES ... LIBS ... [LABELS ...])
+# quillon_add_test(<name> SOURCES ... LIBS ... [LABELS ...] [WINE_LOCALES <locale>...])
 # One GoogleTest executable whose cases ctest lists at test time (discovery at build time would need Wine
-# while building).
+# while building). WINE_LOCALES: the windows tree runs the cases again in the Wine prefix of each locale
+# (another ANSI code page; see wine-run), named with the locale as suffix.
 function(quillon_add_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS;WINE_LOCALES" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gmock GTest::gtest_main)
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                       PROPERTIES TIMEOUT 120 LABELS "${ARG_LABELS}")
+  set(properties TIMEOUT 120)
+  if(ARG_LABELS)
+    list(APPEND properties LABELS "${ARG_LABELS}")
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
+  foreach(locale IN LISTS ARG_WINE_LOCALES)
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 TEST_SUFFIX ".${locale}"
+                         PROPERTIES ${properties} ENVIRONMENT "QUILLON_WINE_LOCALE=${locale}")
+  endforeach()
 endfunction()

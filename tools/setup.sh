@@ -8,13 +8,20 @@ packages=(
   g++ cmake make pkg-config googletest libgcrypt20-dev libxml2-dev
   # host tree under the sanitizers, and the fuzz targets; clang-tidy (tools/tidy.sh)
   clang libclang-rt-14-dev clang-tidy
-  # windows tree and its tests
-  g++-mingw-w64-x86-64-posix libgcrypt-mingw-w64-dev wine64 xvfb xauth
+  # windows tree and its tests; locales for the Wine prefixes in other code pages
+  g++-mingw-w64-x86-64-posix libgcrypt-mingw-w64-dev wine64 xvfb xauth locales
   # reference account service, screenshots of the demo and the end-to-end tests
   libcpp-httplib-dev x11-apps imagemagick
   # release artefacts
   nsis zip
 )
+
+# Wine takes a program's ANSI code page from its locale: the tests' prefixes in other code pages need
+# these locales.
+source "$(dirname "$0")/wine-session.sh"
+
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -22,10 +29,16 @@ for p in "${packages[@]}"; do
     missing+=("$p")
   fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  "${sudo[@]}" apt-get update -q
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q "${missing[@]}"
+fi
 
-sudo=()
-[ "$(id -u)" -eq 0 ] || sudo=(sudo)
-echo "Installing: ${missing[*]}"
-"${sudo[@]}" apt-get update -q
-DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q "${missing[@]}"
+for l in "${wine_test_locales[@]}"; do
+  # locale -a names them in lower case without the dash: ja_JP.utf8.
+  if ! locale -a 2>/dev/null | grep -qix "${l%%.*}.utf8"; then
+    echo "Making the locale $l"
+    "${sudo[@]}" localedef -i "${l%%.*}" -f UTF-8 "$l"
+  fi
+done

@@ -60,7 +60,7 @@ fi
 windows_build=$PWD/build/windows
 source tools/wine-session.sh
 trap wine_session_stop EXIT
-if cmake --preset windows >/dev/null && wine_session_start; then
+if cmake --preset windows >/dev/null && wine_session_start "${wine_test_locales[@]}"; then
   # One prefix and one registry serve every Windows test: run them one at a time.
   run_tree windows
 else

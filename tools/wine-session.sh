@@ -1,10 +1,20 @@
-# Sourced by the test and demo scripts: one X display and one persistent wineserver for a run of the
-# windows tree, so that each program start under Wine is fast. Needs $windows_build set.
+# Sourced by the test and demo scripts: one X display, and one persistent wineserver for each Wine prefix
+# of the run, so that each program start under Wine is fast. Needs $windows_build set.
+#
+#   wine_session_start [LOCALE...]   the default prefix, and one for each other locale named
+#   wine_session_stop
+
+# The locales whose prefixes the windows tests use besides the default one (tools/setup.sh makes them).
+wine_test_locales=(ja_JP.UTF-8 ru_RU.UTF-8)
 
 wine_session_start() {
   local run="$windows_build/wine-run"
   local managed=Y
-  "$run" --prefix-only
+  wine_session_locales=(C.UTF-8 "$@")
+  local locale
+  for locale in "${wine_session_locales[@]}"; do
+    QUILLON_WINE_LOCALE=$locale "$run" --prefix-only
+  done
   if [ -z "${QUILLON_KEEP_DISPLAY-}" ] || [ -z "${DISPLAY-}" ]; then
     # No window manager on our own display: without this, Wine waits 2 s for one at every hidden window.
     managed=N
@@ -18,18 +28,26 @@ wine_session_start() {
     rm -f "$fifo"
     export DISPLAY=":$display"
   fi
-  "$run" --server -p
-  # Start Wine's background processes now, away from the pipes of the test runner: a service started by a
-  # test's first program would hold its output open and the runner would wait for it until its time-out.
-  "$run" wineboot </dev/null >/dev/null 2>&1
-  "$run" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d "$managed" /f </dev/null >/dev/null 2>&1
-  # A test that was killed cannot restore the proxy setting it made: every run starts without a proxy.
-  "$run" reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings' /v ProxyEnable \
-    /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
+  for locale in "${wine_session_locales[@]}"; do
+    export QUILLON_WINE_LOCALE=$locale
+    "$run" --server -p
+    # Start Wine's background processes now, away from the pipes of the test runner: a service started by
+    # a test's first program would hold its output open and the runner would wait for it until its
+    # time-out.
+    "$run" wineboot </dev/null >/dev/null 2>&1
+    "$run" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d "$managed" /f </dev/null >/dev/null 2>&1
+    # A test that was killed cannot restore the proxy setting it made: every run starts without a proxy.
+    "$run" reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings' /v ProxyEnable \
+      /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
+  done
+  unset QUILLON_WINE_LOCALE
 }
 
 wine_session_stop() {
-  "$windows_build/wine-run" --server -k 2>/dev/null || true
+  local locale
+  for locale in "${wine_session_locales[@]-C.UTF-8}"; do
+    QUILLON_WINE_LOCALE=$locale "$windows_build/wine-run" --server -k 2>/dev/null || true
+  done
   if [ -n "${xvfb_pid-}" ]; then
     kill "$xvfb_pid" 2>/dev/null || true
     wait "$xvfb_pid" 2>/dev/null || true

@@ -141,9 +141,8 @@ std::string DismissMessageBox(const std::string& caption, DWORD pid) {
     const std::string t = Text(label);
     if (!t.empty()) text = t;
   }
-  HWND ok = nullptr;
-  for (HWND button : Controls(box, "Button"))
-    if (Text(button) == "OK") ok = button;
+  // By its identifier: the system names the button in its own language.
+  HWND ok = GetDlgItem(box, IDOK);
   if (!ok) throw StepFailed("the message box " + Quoted(text) + " has no OK button");
   Click(ok);
   Await("the message box " + Quoted(text) + " goes after OK", [&] { return !IsWindowVisible(box); });

@@ -1,0 +1,120 @@
+// Quillon.exe in the system's ANSI code page: its message box caption and user agent come from its file
+// name, and the user's, the service's and the registry's texts keep their characters. The windows tree
+// runs this in a Wine prefix for each code page (1252, 932, 1251); each run takes the row of its own.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "credentials/credentials_store.h"
+#include "service/base64.h"
+#include "service/request.h"
+#include "service/tests/loopback_server.h"
+#include "service/tests/proxy_setting.h"
+#include "tools/gui/driver.h"
+
+namespace {
+
+struct TCodePageCase {
+  const char* locale;  // of the Wine prefix (QUILLON_WINE_LOCALE), which gives the code page
+  UINT codePage;
+  const char* fileName;  // the executable's, in the code page
+  const char* title;
+  const char* user;
+  const char* password;
+  const char* refusalUtf8;  // the service's message, as it sends it
+  const char* refusal;      // the same in the code page
+};
+
+const TCodePageCase Cases[] = {
+    // ÉTÉ.EXE: Été; Zoë, päss; Refusé.
+    {"C.UTF-8", 1252, "\xC9T\xC9.EXE", "\xC9t\xE9", "Zo\xEB", "p\xE4ss", "Refus\xC3\xA9", "Refus\xE9"},
+    // ソフトウェア.exe, whose first character ends in the byte of "\" and whose others hold capital
+    // letters' bytes; 山田, ソ表; 拒否.
+    {"ja_JP.UTF-8", 932, "\x83\x5C\x83\x74\x83\x67\x83\x45\x83\x46\x83\x41.exe",
+     "\x83\x5C\x83\x74\x83\x67\x83\x45\x83\x46\x83\x41", "\x8E\x52\x93\x63", "\x83\x5C\x95\x5C",
+     "\xE6\x8B\x92\xE5\x90\xA6", "\x8B\x91\x94\xDB"},
+    // ПРОГРАММА.EXE: Программа; Иван, пароль; Отказано.
+    {"ru_RU.UTF-8", 1251, "\xCF\xD0\xCE\xC3\xD0\xC0\xCC\xCC\xC0.EXE", "\xCF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xE0",
+     "\xC8\xE2\xE0\xED", "\xEF\xE0\xF0\xEE\xEB\xFC",
+     "\xD0\x9E\xD1\x82\xD0\xBA\xD0\xB0\xD0\xB7\xD0\xB0\xD0\xBD\xD0\xBE", "\xCE\xF2\xEA\xE0\xE7\xE0\xED\xEE"},
+};
+
+void ForgetRemembered() {
+  const std::string path(CredentialsKeyPath);
+  RegDeleteKeyValueA(HKEY_CURRENT_USER, path.c_str(), std::string(UsernameValueName).c_str());
+  RegDeleteKeyValueA(HKEY_CURRENT_USER, path.c_str(), std::string(PasswordValueName).c_str());
+}
+
+// The program under the case's file name, removed again at the end.
+class ProgramCopy {
+ public:
+  explicit ProgramCopy(const char* fileName) {
+    char folder[MAX_PATH];
+    GetTempPathA(MAX_PATH, folder);
+    path_ = std::string(folder) + fileName;
+    if (!CopyFileA(gui::WindowsPath(QUILLON_EXE).c_str(), path_.c_str(), FALSE))
+      throw gui::StepFailed("cannot copy the program to " + path_);
+  }
+  ~ProgramCopy() { DeleteFileA(path_.c_str()); }
+  ProgramCopy(const ProgramCopy&) = delete;
+  ProgramCopy& operator=(const ProgramCopy&) = delete;
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+TEST(CodePage, TheFileNameAndTheTextsOfUserServiceAndRegistryKeepTheirCharacters) {
+  const char* locale = std::getenv("QUILLON_WINE_LOCALE");
+  const TCodePageCase* c = nullptr;
+  for (const auto& row : Cases)
+    if (std::string(row.locale) == (locale ? locale : "C.UTF-8")) c = &row;
+  ASSERT_TRUE(c) << "no case for the locale " << locale;
+  // Wine falls back to code page 1252 where a locale is missing.
+  ASSERT_EQ(GetACP(), c->codePage) << "in " << c->locale << ": is the locale made (tools/setup.sh)?";
+
+  ForgetRemembered();
+  // The sign-in key is made of the bytes as typed, in the code page.
+  const std::string key = UrlEncode(EncodeBase64(std::string(c->user) + "|" + c->password));
+  LoopbackServer server([&](const LoopbackServer::Request& request) {
+    if (request.target.find("func=2&") != std::string::npos)
+      return LoopbackServer::Reply(200, R"(<Brovik><license><session id="S-1"/></license></Brovik>)");
+    if (request.target.ends_with("&key=" + key))
+      return LoopbackServer::Reply(
+          200, R"(<Brovik><license><session id="S-1" accessLevel="3"/></license></Brovik>)");
+    return LoopbackServer::Reply(200,
+                                 std::string(R"(<?xml version="1.0" encoding="UTF-8"?><Brovik><license>)") +
+                                     "<error code=\"5\">" + c->refusalUtf8 + "</error></license></Brovik>");
+  });
+  const ProxySetting proxy(server.Port());
+  const ProgramCopy copy(c->fileName);
+  {
+    const gui::Program program(copy.Path());
+    const auto dialog = gui::AwaitSignInDialog(program.Pid());
+    dialog.Type({c->user, "?", true});
+    gui::Click(dialog.LogIn());
+    EXPECT_EQ(gui::DismissMessageBox(c->title, program.Pid()),
+              std::string("Unable to log in: ") + c->refusal + " (error code 5)");
+    dialog.AwaitReady();
+    dialog.Type({c->user, c->password, true});
+    gui::Click(dialog.LogIn());
+    const auto main = gui::AwaitMainWindow(program.Pid());
+    EXPECT_EQ(main.Labels()[0], std::string("User name: ") + c->user);
+    main.Exit(program);
+    EXPECT_EQ(program.ExitCode(), 0);
+  }
+  const auto requests = server.Requests();
+  ASSERT_EQ(requests.size(), 3u);
+  for (const auto& request : requests) EXPECT_EQ(request.Header("User-Agent"), c->fileName);
+  {
+    const gui::Program program(copy.Path());
+    const auto dialog = gui::AwaitSignInDialog(program.Pid());
+    EXPECT_EQ(dialog.Shown(), (gui::Fields{c->user, c->password, true}));
+    gui::Click(dialog.Cancel());
+    EXPECT_EQ(program.ExitCode(), 0);
+  }
+  ForgetRemembered();
+}
+
+}  // namespace
