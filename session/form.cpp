@@ -5,6 +5,7 @@
 
 #include <exception>
 
+#include "session/link_label.h"
 #include "session/message.h"
 
 TApplication Application;
@@ -56,6 +57,7 @@ void TApplication::Initialize(HINSTANCE instance) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
   RegisterPanelClass(instance);
+  TLinkLabel::Register(instance);
 }
 
 void TApplication::Finalize() {
@@ -143,8 +145,16 @@ void TForm::CreateForm(const char* caption, const Geometry& geometry) {
   RECT bounds{0, 0, Scale(geometry.width), Scale(geometry.height)};
   if (geometry.clientSize)
     AdjustWindowRectExForDpi(&bounds, geometry.style, FALSE, geometry.exStyle | WS_EX_CONTROLPARENT, dpi_);
-  const int width = bounds.right - bounds.left;
-  const int height = bounds.bottom - bounds.top;
+  Place(bounds.right - bounds.left, bounds.bottom - bounds.top);
+}
+
+void TForm::CenterOnScreen() {
+  RECT bounds{};
+  GetWindowRect(handle_, &bounds);
+  Place(bounds.right - bounds.left, bounds.bottom - bounds.top);
+}
+
+void TForm::Place(int width, int height) {
   MONITORINFO monitor{};
   monitor.cbSize = sizeof monitor;
   GetMonitorInfoA(MonitorFromWindow(handle_, MONITOR_DEFAULTTOPRIMARY), &monitor);
@@ -231,6 +241,8 @@ TModalResult TForm::ShowModal() {
   for (HWND window : disabled) EnableWindow(window, FALSE);
 
   FormShow();
+  // Wherever the user moved it last time, a dialog comes back in the middle of the screen.
+  CenterOnScreen();
   ShowWindow(handle_, SW_SHOW);
   SetForegroundWindow(handle_);
   if (HWND first = GetNextDlgTabItem(handle_, nullptr, FALSE)) SetFocus(first);

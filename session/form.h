@@ -72,12 +72,13 @@ class TForm {
   void Hide();
   // As the close box: the close event runs, then the form is hidden; the main form ends the program.
   void Close();
-  // Shows the form modally until its modal result is set, and returns that result.
+  // Shows the form modally, centred on the screen, until its modal result is set, and returns that result.
   TModalResult ShowModal();
   TModalResult ModalResult() const { return modalResult_; }
   void SetModalResult(TModalResult result) { modalResult_ = result; }
   bool Modal() const { return modal_; }
 
+  void CenterOnScreen();
   void SetCaption(const std::string& caption);
   std::string Caption() const;
 
@@ -113,6 +114,8 @@ class TForm {
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   void ApplyDpi(int dpi);
+  // Gives the window this outer size, centred on its screen.
+  void Place(int width, int height);
 
   struct Placement {
     HWND control;

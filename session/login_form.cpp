@@ -6,6 +6,7 @@
 #include "quillon_config.h"
 #include "service/request.h"
 #include "service/retrieve.h"
+#include "session/link_label.h"
 #include "session/message.h"
 #include "session/protocol.h"
 #include "session/session_state.h"
@@ -14,7 +15,6 @@ namespace {
 
 constexpr int UsernameLabelId = 101;
 constexpr int PasswordLabelId = 102;
-constexpr COLORREF Navy = RGB(0, 0, 128);
 
 void OpenAccountPage(const char* path) {
   const std::string address = std::string("https://") + QUILLON_ACCOUNT_SITE_HOST + path;
@@ -27,7 +27,7 @@ TLogInForm::TLogInForm() {
   CreateForm("Log In", {WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME,
                         WS_EX_DLGMODALFRAME | WS_EX_APPWINDOW, 284, 111, true});
   HWND form = Handle();
-  // Created in tab order; the captions and links take no focus.
+  // Created in tab order; the captions take no focus.
   AddControl(form, "STATIC", "Username", 0, 8, 8, 60, 13);
   UserEdit = AddControl(form, "EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL, 8, 24, 121, 21, 0, WS_EX_CLIENTEDGE);
   AddControl(form, "STATIC", "Password", 0, 136, 8, 60, 13);
@@ -36,27 +36,12 @@ TLogInForm::TLogInForm() {
   RememberMeCheckBox = AddControl(form, "BUTTON", "Remember me", WS_TABSTOP | BS_AUTOCHECKBOX, 8, 48, 97, 17);
   LogInButton = AddControl(form, "BUTTON", "Log In", WS_TABSTOP | BS_DEFPUSHBUTTON, 152, 72, 48, 25, IDOK);
   CancelButton = AddControl(form, "BUTTON", "Cancel", WS_TABSTOP | BS_PUSHBUTTON, 208, 72, 48, 25, IDCANCEL);
-  UsernameLabel = AddControl(form, "STATIC", "Forgot username?", SS_NOTIFY, 8, 69, 90, 13, UsernameLabelId);
-  PasswordLabel = AddControl(form, "STATIC", "Forgot password?", SS_NOTIFY, 8, 87, 90, 13, PasswordLabelId);
-  MakeLinkFont();
+  // After Cancel in the tab order, so that keyboard users reach them too.
+  UsernameLabel =
+      AddControl(form, TLinkLabel::ClassName, "Forgot username?", WS_TABSTOP, 8, 69, 90, 13, UsernameLabelId);
+  PasswordLabel =
+      AddControl(form, TLinkLabel::ClassName, "Forgot password?", WS_TABSTOP, 8, 87, 90, 13, PasswordLabelId);
 }
-
-TLogInForm::~TLogInForm() {
-  if (linkFont_) DeleteObject(linkFont_);
-}
-
-void TLogInForm::MakeLinkFont() {
-  LOGFONTA font{};
-  GetObjectA(Font(), sizeof font, &font);
-  font.lfUnderline = TRUE;
-  HFONT old = linkFont_;
-  linkFont_ = CreateFontIndirectA(&font);
-  SendMessageA(UsernameLabel, WM_SETFONT, reinterpret_cast<WPARAM>(linkFont_), TRUE);
-  SendMessageA(PasswordLabel, WM_SETFONT, reinterpret_cast<WPARAM>(linkFont_), TRUE);
-  if (old) DeleteObject(old);
-}
-
-void TLogInForm::DpiChanged() { MakeLinkFont(); }
 
 std::string TLogInForm::UserText() const { return WindowText(UserEdit); }
 void TLogInForm::SetUserText(const std::string& text) { SetWindowTextA(UserEdit, text.c_str()); }
@@ -153,24 +138,6 @@ LRESULT TLogInForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
           return 0;
       }
       break;
-    case WM_CTLCOLORSTATIC: {
-      const auto control = reinterpret_cast<HWND>(lParam);
-      if (control == UsernameLabel || control == PasswordLabel) {
-        const auto dc = reinterpret_cast<HDC>(wParam);
-        SetTextColor(dc, Navy);
-        SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
-      }
-      break;
-    }
-    case WM_SETCURSOR: {
-      const auto control = reinterpret_cast<HWND>(wParam);
-      if (!Application.Busy() && (control == UsernameLabel || control == PasswordLabel)) {
-        SetCursor(LoadCursorA(nullptr, IDC_HAND));
-        return TRUE;
-      }
-      break;
-    }
   }
   return TForm::HandleMessage(message, wParam, lParam);
 }

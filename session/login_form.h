@@ -45,13 +45,4 @@ class TLogInForm : public TForm, public CredentialsFields {
 
  protected:
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-  void DpiChanged() override;
-
- private:
-  void MakeLinkFont();
-
-  HFONT linkFont_ = nullptr;
-
- public:
-  ~TLogInForm() override;
 };

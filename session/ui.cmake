@@ -1,5 +1,5 @@
 # The windows of the sign-in dialog and the small framework under both windows (windows tree only).
-add_library(quillon_session STATIC form.cpp login_form.cpp)
+add_library(quillon_session STATIC form.cpp link_label.cpp login_form.cpp)
 target_link_libraries(quillon_session PUBLIC quillon_session_core quillon_session_text quillon_service quillon_credentials
                       user32 gdi32 shell32 comctl32 ole32)
 

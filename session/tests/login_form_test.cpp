@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
+#include <fstream>
 #include <functional>
 #include <thread>
+#include <vector>
 
+#include "quillon_config.h"
 #include "service/base64.h"
 #include "service/executable.h"
 #include "service/request.h"
@@ -173,7 +177,8 @@ TEST_F(LogInFormTest, LayoutAtNinetySixDpi) {
   } cases[] = {
       {form.UserEdit, {8, 24, 129, 45}},           {form.PasswordEdit, {136, 24, 257, 48}},
       {form.RememberMeCheckBox, {8, 48, 105, 65}}, {form.LogInButton, {152, 72, 200, 97}},
-      {form.CancelButton, {208, 72, 256, 97}},
+      {form.CancelButton, {208, 72, 256, 97}},     {form.UsernameLabel, {8, 69, 98, 82}},
+      {form.PasswordLabel, {8, 87, 98, 100}},
   };
   for (const auto& c : cases) {
     RECT r{};
@@ -188,14 +193,88 @@ TEST_F(LogInFormTest, LayoutAtNinetySixDpi) {
   EXPECT_NE(GetWindowLongA(form.PasswordEdit, GWL_STYLE) & ES_PASSWORD, 0);
   EXPECT_EQ(WindowText(form.UsernameLabel), "Forgot username?");
   EXPECT_EQ(WindowText(form.PasswordLabel), "Forgot password?");
-  // Tab order: the two edits, the check box, then the two buttons.
-  HWND expected[] = {form.UserEdit,    form.PasswordEdit, form.RememberMeCheckBox,
-                     form.LogInButton, form.CancelButton, form.UserEdit};
-  HWND at = expected[0];
-  for (std::size_t i = 1; i < std::size(expected); ++i) {
-    at = GetNextDlgTabItem(form.Handle(), at, FALSE);
-    EXPECT_EQ(at, expected[i]) << "tab stop " << i;
+}
+
+// The shell's handler of https addresses, replaced while the test runs by one that notes the addresses it
+// is asked to open, so that no browser starts. Wine reads the handler from the machine's classes only.
+class HttpsOpenings {
+ public:
+  HttpsOpenings() {
+    char folder[MAX_PATH];
+    GetTempPathA(MAX_PATH, folder);
+    file_ = std::string(folder) + "quillon-opened.txt";
+    DeleteFileA(file_.c_str());
+    original_.resize(MAX_PATH);
+    DWORD size = MAX_PATH;
+    RegGetValueA(HKEY_LOCAL_MACHINE, Key, nullptr, RRF_RT_REG_SZ, nullptr, original_.data(), &size);
+    original_.resize(std::strlen(original_.c_str()));
+    Set("C:\\windows\\system32\\cmd.exe /c echo %1>>\"" + file_ + '"');
   }
+  ~HttpsOpenings() {
+    Set(original_);
+    DeleteFileA(file_.c_str());
+  }
+  HttpsOpenings(const HttpsOpenings&) = delete;
+  HttpsOpenings& operator=(const HttpsOpenings&) = delete;
+
+  std::vector<std::string> Opened() const {
+    std::vector<std::string> lines;
+    std::ifstream in(file_);
+    for (std::string line; std::getline(in, line);) lines.push_back(line.substr(0, line.find('\r')));
+    return lines;
+  }
+
+ private:
+  static constexpr char Key[] = "Software\\Classes\\https\\shell\\open\\command";
+  static void Set(const std::string& command) {
+    RegSetKeyValueA(HKEY_LOCAL_MACHINE, Key, nullptr, REG_SZ, command.c_str(),
+                    static_cast<DWORD>(command.size() + 1));
+  }
+  std::string file_, original_;
+};
+
+TEST_F(LogInFormTest, KeyboardReachesTheLinksAfterCancelAndEnterOrSpaceOpensTheirPages) {
+  const HttpsOpenings openings;
+  const DWORD thread = GetCurrentThreadId();
+  const auto focus = [thread] {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(thread, &info);
+    return info.hwndFocus;
+  };
+  // Each showing starts at the user name. Opening a page hands the focus to the browser, so each page is
+  // opened by a showing of its own.
+  const auto tabTo = [&](HWND link) {
+    gui::Await("the user name has the focus", [&] { return focus() == form.UserEdit; });
+    for (HWND next : {form.PasswordEdit, form.RememberMeCheckBox, form.LogInButton, form.CancelButton,
+                      form.UsernameLabel, form.PasswordLabel}) {
+      gui::PressKey(focus(), VK_TAB);
+      gui::Await("Tab reaches " + gui::Text(next), [&] { return focus() == next; });
+      if (next == link) return;
+    }
+  };
+  const struct {
+    HWND link;
+    WPARAM key;
+  } presses[] = {{form.UsernameLabel, VK_RETURN}, {form.PasswordLabel, VK_SPACE}};
+  for (const auto& press : presses) {
+    const auto result = RunModal([&] {
+      tabTo(press.link);
+      const std::size_t opened = openings.Opened().size();
+      gui::PressKey(press.link, press.key);
+      gui::Await("the key opens a page", [&] { return openings.Opened().size() == opened + 1; });
+      // A click opens it as well.
+      PostMessageA(press.link, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+      gui::Await("a click opens a page", [&] { return openings.Opened().size() == opened + 2; });
+      gui::PressKey(press.link, VK_ESCAPE);
+    });
+    // Enter on a link opened it and did not sign in.
+    EXPECT_EQ(result, TModalResult::Cancel);
+  }
+  EXPECT_TRUE(server.Requests().empty());
+  const std::string site = "https://" QUILLON_ACCOUNT_SITE_HOST "/Account/";
+  EXPECT_EQ(openings.Opened(), (std::vector<std::string>{site + "ForgotUserName", site + "ForgotUserName",
+                                                         site + "ForgotPassword", site + "ForgotPassword"}));
 }
 
 }  // namespace

@@ -208,11 +208,24 @@ TEST_F(EndToEnd, AFailedSignInShowsTheServiceMessageAndTheDialogStaysForAnotherT
   EXPECT_EQ(ExitCode(), 0);
 }
 
+// Centred on the screen, as the window system itself would place it.
+bool Centred(HWND window) {
+  RECT r{};
+  GetWindowRect(window, &r);
+  return r.left == (GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left)) / 2 &&
+         r.top == (GetSystemMetrics(SM_CYSCREEN) - (r.bottom - r.top)) / 2;
+}
+
 TEST_F(EndToEnd, LogOutAndASignInUnderAnotherNameShowTheNewUser) {
   const auto& program = Start();
-  SignIn("alice", "wonderland");
+  const auto dialog = Dialog();
+  EXPECT_TRUE(Centred(dialog.Handle()));
+  SetWindowPos(dialog.Handle(), nullptr, 10, 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  dialog.SignIn("alice", "wonderland");
   const auto main = MainWindow();
   main.LogOut();
+  // Wherever it was moved, the dialog comes back in the middle.
+  EXPECT_TRUE(Centred(Dialog().Handle()));
   SignIn("tessa", "tester");
   gui::Await("the main window comes back", [&] { return IsWindowVisible(main.Handle()) != FALSE; });
   EXPECT_EQ(main.Labels(), (std::vector<std::string>{"User name: tessa", "Access level: Tester"}));

@@ -1,0 +1,113 @@
+#include "session/link_label.h"
+
+#include <string>
+
+namespace {
+
+constexpr COLORREF Navy = RGB(0, 0, 128);
+
+std::string TextOf(HWND window) {
+  std::string text(static_cast<std::size_t>(GetWindowTextLengthA(window)) + 1, '\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextA(window, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+}  // namespace
+
+void TLinkLabel::Register(HINSTANCE instance) {
+  WNDCLASSEXA link{};
+  link.cbSize = sizeof link;
+  link.lpfnWndProc = WindowProc;
+  link.hInstance = instance;
+  // The parent is asked first (DefWindowProc): a busy form shows the hourglass over its links too.
+  link.hCursor = LoadCursorA(nullptr, IDC_HAND);
+  link.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  link.lpszClassName = ClassName;
+  RegisterClassExA(&link);
+}
+
+TLinkLabel::~TLinkLabel() {
+  if (font_) DeleteObject(font_);
+}
+
+LRESULT CALLBACK TLinkLabel::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* link = reinterpret_cast<TLinkLabel*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (message == WM_NCCREATE) {
+    link = new TLinkLabel(window);
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(link));
+  } else if (message == WM_NCDESTROY) {
+    SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+    delete link;
+    link = nullptr;
+  }
+  return link ? link->HandleMessage(message, wParam, lParam)
+              : DefWindowProcA(window, message, wParam, lParam);
+}
+
+LRESULT TLinkLabel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_SETFONT:
+      SetFont(reinterpret_cast<HFONT>(wParam));
+      if (LOWORD(lParam)) InvalidateRect(window_, nullptr, TRUE);
+      return 0;
+    case WM_GETFONT:
+      return reinterpret_cast<LRESULT>(font_);
+    case WM_PAINT:
+      Paint();
+      return 0;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+      InvalidateRect(window_, nullptr, TRUE);
+      break;
+    case WM_GETDLGCODE:
+      // Enter opens the link rather than pressing the form's default button.
+      if (const auto* key = reinterpret_cast<const MSG*>(lParam);
+          key && key->message == WM_KEYDOWN && key->wParam == VK_RETURN)
+        return DLGC_WANTMESSAGE;
+      return 0;
+    case WM_KEYDOWN:
+      // Bit 30: the key was down already; holding it does not open the page again and again.
+      if ((wParam == VK_RETURN || wParam == VK_SPACE) && !(lParam & 0x40000000)) Clicked();
+      return 0;
+    case WM_LBUTTONDOWN:
+      Clicked();
+      return 0;
+  }
+  return DefWindowProcA(window_, message, wParam, lParam);
+}
+
+void TLinkLabel::SetFont(HFONT font) {
+  LOGFONTA face{};
+  if (!font || !GetObjectA(font, sizeof face, &face)) return;
+  face.lfUnderline = TRUE;
+  if (HFONT underlined = CreateFontIndirectA(&face)) {
+    if (font_) DeleteObject(font_);
+    font_ = underlined;
+  }
+}
+
+void TLinkLabel::Paint() {
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(window_, &paint);
+  const std::string text = TextOf(window_);
+  HGDIOBJ old = SelectObject(dc, font_ ? font_ : GetStockObject(DEFAULT_GUI_FONT));
+  SetTextColor(dc, Navy);
+  SetBkMode(dc, TRANSPARENT);
+  RECT bounds{};
+  GetClientRect(window_, &bounds);
+  DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &bounds,
+            DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+  if (GetFocus() == window_) {
+    RECT extent = bounds;
+    DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &extent,
+              DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX | DT_CALCRECT);
+    DrawFocusRect(dc, &extent);
+  }
+  SelectObject(dc, old);
+  EndPaint(window_, &paint);
+}
+
+void TLinkLabel::Clicked() const {
+  SendMessageA(GetParent(window_), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(window_), STN_CLICKED),
+               reinterpret_cast<LPARAM>(window_));
+}

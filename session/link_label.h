@@ -1,0 +1,23 @@
+#pragma once
+
+#include <windows.h>
+
+// A web link in a form: navy, underlined, the hand cursor. A click, or Enter or Space while it has the
+// focus, tells the parent as a static control with SS_NOTIFY would: WM_COMMAND with STN_CLICKED.
+class TLinkLabel {
+ public:
+  static constexpr char ClassName[] = "QuillonLink";
+  static void Register(HINSTANCE instance);
+
+ private:
+  explicit TLinkLabel(HWND window) : window_(window) {}
+  ~TLinkLabel();
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  void SetFont(HFONT font);
+  void Paint();
+  void Clicked() const;
+
+  HWND window_;
+  HFONT font_ = nullptr;  // the parent's font, underlined; this link's own
+};
