@@ -10,8 +10,7 @@ constexpr unsigned char OutsideAlphabet = 127;
 constexpr std::array<unsigned char, 256> Values = [] {
   std::array<unsigned char, 256> values{};
   for (int c = First; c <= Last; ++c) values[c] = OutsideAlphabet;
-  constexpr char Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  for (unsigned char v = 0; v < 64; ++v) values[static_cast<unsigned char>(Alphabet[v])] = v;
+  for (unsigned char v = 0; v < 64; ++v) values[static_cast<unsigned char>(Base64Alphabet[v])] = v;
   return values;
 }();
 

@@ -17,7 +17,7 @@ class OpenedKey {
 
 }  // namespace
 
-void LoadRememberedCredentials(CredentialsFields& dialog, RegistryKey& key) {
+void LoadCredentialsFromKey(CredentialsFields& dialog, RegistryKey& key) {
   dialog.SetRememberMeChecked(false);
   if (!key.OpenOrCreate(CredentialsRoot, CredentialsKeyPath)) return;
   const OpenedKey opened(key);
@@ -34,7 +34,7 @@ void LoadRememberedCredentials(CredentialsFields& dialog, RegistryKey& key) {
   }
 }
 
-void SaveRememberedCredentials(CredentialsFields& dialog, RegistryKey& key) {
+void SaveCredentialsToKey(CredentialsFields& dialog, RegistryKey& key) {
   if (!key.OpenOrCreate(CredentialsRoot, CredentialsKeyPath)) return;
   const OpenedKey opened(key);
   if (dialog.RememberMeChecked()) {

@@ -4,25 +4,9 @@
 
 #include <string>
 
+#include "win32/handles.h"
+
 namespace {
-
-// Owns one open HKEY.
-class KeyHandle {
- public:
-  KeyHandle() = default;
-  ~KeyHandle() { Reset(); }
-  KeyHandle(const KeyHandle&) = delete;
-  KeyHandle& operator=(const KeyHandle&) = delete;
-
-  HKEY get() const { return key_; }
-  void Reset(HKEY key = nullptr) noexcept {
-    if (key_) RegCloseKey(key_);
-    key_ = key;
-  }
-
- private:
-  HKEY key_ = nullptr;
-};
 
 HKEY RootKey(RegistryRoot root) {
   switch (root) {
@@ -48,12 +32,12 @@ class Win32RegistryKey final : public RegistryKey {
   std::string ReadText(std::string_view name) override {
     const std::string value(name);
     DWORD type = REG_NONE, size = 0;
-    LONG status = RegQueryValueExA(key_.get(), value.c_str(), nullptr, &type, nullptr, &size);
+    LONG status = RegQueryValueExA(key_.Get(), value.c_str(), nullptr, &type, nullptr, &size);
     if (status == ERROR_FILE_NOT_FOUND) return {};
     if (status != ERROR_SUCCESS) throw ERegistryException(FailedToGetDataMessage(name));
     std::string data(size, '\0');
     if (size > 0) {
-      status = RegQueryValueExA(key_.get(), value.c_str(), nullptr, &type,
+      status = RegQueryValueExA(key_.Get(), value.c_str(), nullptr, &type,
                                 reinterpret_cast<BYTE*>(data.data()), &size);
       if (status != ERROR_SUCCESS) throw ERegistryException(FailedToGetDataMessage(name));
       data.resize(size);
@@ -65,20 +49,20 @@ class Win32RegistryKey final : public RegistryKey {
     const std::string value(name), data(text);
     // With its terminating zero, as string values are kept.
     if (data.size() >= MAXDWORD ||
-        RegSetValueExA(key_.get(), value.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+        RegSetValueExA(key_.Get(), value.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
                        static_cast<DWORD>(data.size() + 1)) != ERROR_SUCCESS)
       throw ERegistryException(FailedToSetDataMessage(name));
   }
 
   void DeleteValue(std::string_view name) override {
     const std::string value(name);
-    RegDeleteValueA(key_.get(), value.c_str());
+    RegDeleteValueA(key_.Get(), value.c_str());
   }
 
   void Close() noexcept override { key_.Reset(); }
 
  private:
-  KeyHandle key_;
+  TKeyHandle key_;
 };
 
 }  // namespace
@@ -87,10 +71,10 @@ std::unique_ptr<RegistryKey> MakeWin32RegistryKey() { return std::make_unique<Wi
 
 void LoadRememberedCredentials(CredentialsFields& dialog) {
   Win32RegistryKey key;
-  LoadRememberedCredentials(dialog, key);
+  LoadCredentialsFromKey(dialog, key);
 }
 
 void SaveRememberedCredentials(CredentialsFields& dialog) {
   Win32RegistryKey key;
-  SaveRememberedCredentials(dialog, key);
+  SaveCredentialsToKey(dialog, key);
 }

@@ -1,7 +1,7 @@
 #include "service/base64.h"
 
 std::string EncodeBase64(std::string_view data) {
-  static constexpr char Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  constexpr std::string_view Alphabet = Base64Alphabet;
   std::string text;
   text.reserve((data.size() + 2) / 3 * 4);
   std::size_t i = 0;

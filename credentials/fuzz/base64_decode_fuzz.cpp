@@ -12,9 +12,7 @@
 namespace {
 
 bool Canonical(std::string_view text) {
-  static constexpr std::string_view Alphabet =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  return text.size() % 4 == 0 && text.find_first_not_of(Alphabet) == std::string_view::npos;
+  return text.size() % 4 == 0 && text.find_first_not_of(Base64Alphabet) == std::string_view::npos;
 }
 
 }  // namespace

@@ -161,8 +161,8 @@ std::string ReadError(RegistryKey& key, std::string_view name) {
 
 class Store : public testing::TestWithParam<Backend> {
  protected:
-  void Load(Dialog& dialog) { LoadRememberedCredentials(dialog, registry->Key()); }
-  void Save(Dialog& dialog) { SaveRememberedCredentials(dialog, registry->Key()); }
+  void Load(Dialog& dialog) { LoadCredentialsFromKey(dialog, registry->Key()); }
+  void Save(Dialog& dialog) { SaveCredentialsToKey(dialog, registry->Key()); }
   void ExpectUntouched(const Dialog& dialog) {
     EXPECT_EQ(dialog.user, "typed user");
     EXPECT_EQ(dialog.password, "typed password");
@@ -340,11 +340,11 @@ class StoreFaults : public testing::Test {
 
 TEST_F(StoreFaults, KeyThatCannotBeOpenedChangesNothingAndSaysNothing) {
   registry.failOpen = true;
-  LoadRememberedCredentials(dialog, registry);
+  LoadCredentialsFromKey(dialog, registry);
   EXPECT_EQ(dialog.user, "typed user");
   EXPECT_FALSE(dialog.remember);
   dialog.remember = true;
-  SaveRememberedCredentials(dialog, registry);
+  SaveCredentialsToKey(dialog, registry);
   EXPECT_FALSE(registry.KeyExists());
   EXPECT_TRUE(dialog.messages.empty());
 }
@@ -353,7 +353,7 @@ TEST_F(StoreFaults, WriteFailureAtThePasswordKeepsTheNewUserName) {
   registry.Plant("Username", Sz, Stored("old user"));
   registry.Plant("Password", Sz, Stored("old password"));
   registry.failWriteOf = "Password";
-  SaveRememberedCredentials(dialog, registry);
+  SaveCredentialsToKey(dialog, registry);
   EXPECT_EQ(dialog.messages, std::vector<std::string>{std::string(SaveFailedMessage)});
   EXPECT_EQ(registry.Get("Username")->data, Stored("typed user"));
   EXPECT_EQ(registry.Get("Password")->data, Stored("old password"));
@@ -363,13 +363,13 @@ TEST_F(StoreFaults, FailedReadAndFailedRemovalAreReported) {
   registry.Plant("Username", Sz, Stored("alice"));
   registry.Plant("Password", Sz, Stored("pw"));
   registry.failReadOf = "Password";
-  LoadRememberedCredentials(dialog, registry);
+  LoadCredentialsFromKey(dialog, registry);
   EXPECT_EQ(dialog.user, "typed user");
   EXPECT_FALSE(dialog.remember);
   EXPECT_EQ(ReadError(registry, "Password"), "Failed to get data for 'Password'");
   // The user name goes first, and stays gone.
   registry.failDeleteOf = "Password";
-  SaveRememberedCredentials(dialog, registry);
+  SaveCredentialsToKey(dialog, registry);
   EXPECT_FALSE(registry.Get("Username"));
   EXPECT_TRUE(registry.Get("Password"));
   EXPECT_EQ(dialog.messages,

@@ -6,6 +6,8 @@
 #include <optional>
 #include <vector>
 
+#include "win32/handles.h"
+
 namespace gui {
 
 namespace {
@@ -14,13 +16,15 @@ namespace {
 std::optional<std::vector<char>> Capture(BITMAPINFOHEADER& info) {
   const int width = GetSystemMetrics(SM_CXSCREEN);
   const int height = GetSystemMetrics(SM_CYSCREEN);
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  const bool copied = BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY | CAPTUREBLT) != FALSE;
-  SelectObject(memory, old);
-
+  const TWindowDc screen(nullptr);
+  const TMemoryDc memory(CreateCompatibleDC(screen.Get()));
+  const TBitmap bitmap(CreateCompatibleBitmap(screen.Get(), width, height));
+  bool copied;
+  {
+    // GetDIBits wants the bitmap out of every device context.
+    const TSelection selected(memory.Get(), bitmap.Get());
+    copied = BitBlt(memory.Get(), 0, 0, width, height, screen.Get(), 0, 0, SRCCOPY | CAPTUREBLT) != FALSE;
+  }
   info = {};
   info.biSize = sizeof info;
   info.biWidth = width;
@@ -30,13 +34,9 @@ std::optional<std::vector<char>> Capture(BITMAPINFOHEADER& info) {
   info.biCompression = BI_RGB;
   info.biSizeImage = ((static_cast<DWORD>(width) * 3 + 3) & ~3u) * static_cast<DWORD>(height);
   std::vector<char> pixels(info.biSizeImage);
-  // GetDIBits wants the bitmap out of every device context.
-  const bool read = copied && GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(),
-                                        reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS) == height;
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  if (!read) return std::nullopt;
+  if (!copied || GetDIBits(memory.Get(), bitmap.Get(), 0, static_cast<UINT>(height), pixels.data(),
+                           reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS) != height)
+    return std::nullopt;
   return pixels;
 }
 
