@@ -17,6 +17,8 @@ using InternetHandle = std::unique_ptr<void, InternetHandleCloser>;
 constexpr DWORD ConnectTimeoutMs = 5000;
 constexpr DWORD ReceiveTimeoutMs = 300000;
 constexpr DWORD ReadSize = 32768;
+// Over plain HTTP anyone on the path can send a body without end; no answer of the service comes near this.
+constexpr unsigned long long MaxAnswerSize = 64ULL << 20;
 
 void SetTimeout(HINTERNET session, DWORD option, DWORD milliseconds) {
   // The outcome is not examined: a session without the time-out still works.
@@ -63,6 +65,7 @@ bool RetrieveUrl(const std::string& address, std::string& reply, const std::func
       if (!InternetReadFile(url.get(), buffer.data(), ReadSize, &delivered)) return false;
       reply.append(buffer.data(), delivered);
       received += delivered;
+      if (received > MaxAnswerSize) return false;
       if (progress) progress();
       if (delivered == 0) return !ShorterThanDeclared(url.get(), received);
     }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <stdexcept>
 
 #include "service/executable.h"
@@ -7,6 +8,8 @@
 #include "service/tests/loopback_server.h"
 
 namespace {
+
+using namespace std::chrono_literals;
 
 std::string Pattern(std::size_t size) {
   std::string body(size, '\0');
@@ -97,26 +100,62 @@ TEST(RetrieveUrl, ProgressRunsAfterEveryReadOnceMoreThanTheReadsWithData) {
   EXPECT_FALSE(grewAfterEmpty);
 }
 
-TEST(RetrieveUrl, ErrorRaisedByProgressGivesFalseAndKeepsWhatArrived) {
-  LoopbackServer server([](const auto&) { return LoopbackServer::Reply(200, "payload"); });
-  std::string reply;
-  EXPECT_FALSE(RetrieveUrl(server.Url("/"), reply, [] { throw std::runtime_error("stop"); }));
-  EXPECT_EQ(reply, "payload");
-}
-
-TEST(RetrieveUrl, ConnectionCutInTheBodyGivesFalseAndKeepsTheBytesSoFar) {
+// Each answer ends the collecting with false; reply keeps a beginning of what the server sent, behind what
+// it held before.
+TEST(RetrieveUrl, AFailureWhileCollectingGivesFalseAndKeepsWhatArrived) {
+  constexpr std::size_t Bound = 64u << 20;
   const std::string part = Pattern(50000);
-  LoopbackServer server([&](const auto&) {
-    LoopbackServer::Response response = LoopbackServer::Reply(200, part);
-    // Announce twice the bytes that are sent, then reset the connection.
-    response.bytes.replace(response.bytes.find("50000"), 5, "100000");
-    response.reset = true;
-    return response;
-  });
-  std::string reply;
-  EXPECT_FALSE(RetrieveUrl(server.Url("/"), reply));
-  EXPECT_LE(reply.size(), part.size());
-  EXPECT_EQ(reply, part.substr(0, reply.size()));
+  const std::string unit = Pattern(65536);
+  const struct {
+    const char* what;
+    LoopbackServer::Response response;
+    std::string body;  // what the server sends as body, or the piece it repeats without end
+    bool progressRaises;
+    std::size_t atLeast, atMost;
+  } cases[] = {
+      {"an error raised by progress", LoopbackServer::Reply(200, "payload"), "payload", true, 7, 7},
+      // Announces twice the bytes that are sent, then resets the connection.
+      {"a connection cut inside the body",
+       [&] {
+         LoopbackServer::Response response = LoopbackServer::Reply(200, part);
+         response.bytes.replace(response.bytes.find("50000"), 5, "100000");
+         response.reset = true;
+         return response;
+       }(),
+       part, false, 0, part.size()},
+      {"an answer without end",
+       {"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n", false, unit},
+       unit,
+       false,
+       Bound + 1,
+       Bound + 32768},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    LoopbackServer server([&](const auto&) { return c.response; });
+    std::string reply = "kept:";
+    bool ranAway = false;
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    EXPECT_FALSE(RetrieveUrl(server.Url("/"), reply, [&] {
+      if (c.progressRaises) throw std::runtime_error("stop");
+      // Ends a retrieval that would otherwise go on until memory or the test's time runs out.
+      if (reply.size() > 2 * Bound || std::chrono::steady_clock::now() > deadline) {
+        ranAway = true;
+        throw std::runtime_error("ran away");
+      }
+    }));
+    EXPECT_FALSE(ranAway) << "still collecting after 60 s or beyond twice the bound";
+    ASSERT_TRUE(reply.starts_with("kept:"));
+    const std::size_t size = reply.size() - 5;
+    EXPECT_GE(size, c.atLeast);
+    EXPECT_LE(size, c.atMost);
+    for (std::size_t i = 0; i < size; ++i) {
+      if (reply[5 + i] != c.body[i % c.body.size()]) {
+        ADD_FAILURE() << "reply differs from what was sent at byte " << i;
+        break;
+      }
+    }
+  }
 }
 
 }  // namespace
