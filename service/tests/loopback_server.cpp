@@ -142,6 +142,11 @@ void LoopbackServer::Serve() {
       head.append(chunk, static_cast<std::size_t>(n));
     }
     if (const auto end = head.find("\r\n\r\n"); end != std::string::npos) head.resize(end + 2);
+    // A connection that closes before it says anything (a proxy probing its way here) is no request.
+    if (head.empty()) {
+      closesocket(client);
+      continue;
+    }
 
     Request request;
     request.head = head;

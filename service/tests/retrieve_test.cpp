@@ -1,11 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <iterator>
 #include <stdexcept>
 
-#include "service/executable.h"
+#include <windows.h>
+#include <wininet.h>
+
+#include "service/base64.h"
+#include "service/request.h"
 #include "service/retrieve.h"
 #include "service/tests/loopback_server.h"
+#include "service/tests/proxy_setting.h"
 
 namespace {
 
@@ -45,22 +51,41 @@ TEST(RetrieveUrl, MalformedAddressGivesFalse) {
   EXPECT_EQ(reply, "");
 }
 
-TEST(RetrieveUrl, SendsAGetWithTheExecutableNameAsAgentAndNoCache) {
-  LoopbackServer server(
-      [](const auto&) { return LoopbackServer::Reply(200, "same", "Cache-Control: max-age=3600\r\n"); });
-  std::string first, second;
-  ASSERT_TRUE(RetrieveUrl(server.Url("/select.php?func=1&key=fA%3D%3D"), first));
-  ASSERT_TRUE(RetrieveUrl(server.Url("/select.php?func=1&key=fA%3D%3D"), second));
-  EXPECT_EQ(first, "same");
-  EXPECT_EQ(second, "same");
-  const auto requests = server.Requests();
-  ASSERT_EQ(requests.size(), 2u);
-  for (const auto& request : requests) {
-    EXPECT_EQ(request.method, "GET");
-    EXPECT_EQ(request.target, "/select.php?func=1&key=fA%3D%3D");
-    EXPECT_EQ(request.Header("User-Agent"), "service_retrieve_test.exe");
+// squid may keep these answers for an hour, yet the service sees every request, and the user's Internet
+// cache keeps none of the addresses (a sign-in address carries the password).
+TEST(RetrieveUrl, EveryRequestReachesTheServiceThroughACachingProxyAndNoneIsCached) {
+  LoopbackServer server([](const auto&) {
+    // Without a date squid asks the service again each time, whatever the request says.
+    SYSTEMTIME now;
+    GetSystemTime(&now);
+    char date[INTERNET_RFC1123_BUFSIZE];
+    InternetTimeFromSystemTimeA(&now, INTERNET_RFC1123_FORMAT, date, sizeof date);
+    return LoopbackServer::Reply(200, "same",
+                                 "Cache-Control: max-age=3600\r\nDate: " + std::string(date) + "\r\n");
+  });
+  CachingProxy squid(server.Port());
+  ASSERT_EQ(squid.Failure(), "");
+  ProxySetting setting(squid.Port());
+  const std::string signIn = BuildRequestUrl(1, {"key"}, {EncodeBase64("alice|secret")});
+  const std::string closing = BuildRequestUrl(2, {"session"}, {"S-1"});
+  const std::string addresses[] = {signIn, signIn, closing, closing};
+  // What an earlier build may have left in the prefix's cache.
+  for (const auto& address : addresses) DeleteUrlCacheEntryA(address.c_str());
+  for (const auto& address : addresses) {
+    std::string reply;
+    ASSERT_TRUE(RetrieveUrl(address, reply)) << address;
+    EXPECT_EQ(reply, "same");
+    DWORD size = 0;
+    EXPECT_FALSE(GetUrlCacheEntryInfoA(address.c_str(), nullptr, &size)) << address;
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND)) << address;
   }
-  EXPECT_EQ(std::string(FileNameOf(ExecutablePath())), "service_retrieve_test.exe");
+  const auto requests = server.Requests();
+  ASSERT_EQ(requests.size(), std::size(addresses)) << "squid answered a request from its cache";
+  for (std::size_t i = 0; i < requests.size(); ++i) {
+    EXPECT_EQ(requests[i].method, "GET");
+    EXPECT_EQ(requests[i].target, addresses[i].substr(addresses[i].find('/', 7)));
+    EXPECT_EQ(requests[i].Header("User-Agent"), "service_retrieve_test.exe");
+  }
 }
 
 TEST(RetrieveUrl, FollowsARedirect) {
