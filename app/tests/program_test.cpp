@@ -3,6 +3,10 @@
 // system's proxy setting.
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
+#include "app/tests/end_session.h"
 #include "service/base64.h"
 #include "service/request.h"
 #include "service/tests/loopback_server.h"
@@ -14,13 +18,58 @@ namespace {
 using namespace std::chrono_literals;
 using gui::Program;
 
-// "locked" gets an error with a session, as a faulty service might send; anyone else signs in.
+bool SignInOf(const LoopbackServer::Request& request, const std::string& user) {
+  return request.target.find("&key=" + UrlEncode(EncodeBase64(user + "|"))) != std::string::npos;
+}
+
+// "locked" gets an error with a session, as a faulty service might send; anyone else signs in, those below
+// with a session named after them. The closing request of "erring" gets an error, that of "cut" a
+// connection cut before any answer; others an empty answer, which is accepted.
 LoopbackServer::Response Answer(const LoopbackServer::Request& request) {
-  if (request.target.find("&key=" + UrlEncode(EncodeBase64("locked|"))) != std::string::npos)
+  if (const auto at = request.target.find("func=2&session="); at != std::string::npos) {
+    const std::string session = request.target.substr(at + 15);
+    if (session == "S-erring")
+      return LoopbackServer::Reply(200,
+                                   R"(<Brovik><license><error code="9">Gone</error></license></Brovik>)");
+    if (session == "S-cut") return {"", true};
+    return LoopbackServer::Reply(200, "");
+  }
+  if (SignInOf(request, "locked"))
     return LoopbackServer::Reply(
         200, R"(<Brovik><license><error code="7">Locked</error><session id="S-locked"/></license></Brovik>)");
+  for (const char* user : {"alice", "erring", "cut"}) {
+    if (SignInOf(request, user))
+      return LoopbackServer::Reply(200, "<Brovik><license><session id=\"S-" + std::string(user) +
+                                            "\" accessLevel=\"6\"/></license></Brovik>");
+  }
   return LoopbackServer::Reply(200,
                                R"(<Brovik><license><session id="S-1" accessLevel="6"/></license></Brovik>)");
+}
+
+// The same two messages to the windows of one program, which is then left running, as a system might.
+// False when a window did not answer within 20 s.
+bool SendEndSession(DWORD pid) {
+  std::vector<HWND> windows;
+  EnumWindows(
+      [](HWND window, LPARAM data) -> BOOL {
+        reinterpret_cast<std::vector<HWND>*>(data)->push_back(window);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&windows));
+  std::erase_if(windows, [&](HWND window) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    return owner != pid;
+  });
+  for (const auto& [message, wParam] :
+       {std::pair<UINT, WPARAM>{WM_QUERYENDSESSION, 0}, {WM_ENDSESSION, TRUE}}) {
+    for (HWND window : windows) {
+      DWORD_PTR result = 0;
+      if (!SendMessageTimeoutA(window, message, wParam, 0, SMTO_NORMAL, 20000, &result)) return false;
+      if (message == WM_QUERYENDSESSION && !result) return false;
+    }
+  }
+  return true;
 }
 
 class ProgramTest : public ::testing::Test {
@@ -97,6 +146,57 @@ TEST_F(ProgramTest, CaptionCarriesTheTrimmedFileVersion) {
     EXPECT_EQ(gui::Text(main), c.caption);
     PostMessageA(main, WM_CLOSE, 0, 0);
     EXPECT_EQ(program.ExitCode(), 0);
+  }
+}
+
+// A held session is closed at once, without a message box, which nobody could answer; without one nothing
+// is sent. The answers of "erring" and "cut" would each show a box at Exit.
+TEST_F(ProgramTest, EndOfTheWindowsSessionClosesAHeldSessionSilently) {
+  const struct {
+    const char* user;  // signs in; none leaves the first dialog up
+    bool wineboot;     // else bare messages, then a WM_CLOSE
+    const char* closed;
+  } cases[] = {
+      {"alice", true, "S-alice"},   {"erring", true, "S-erring"}, {"cut", true, "S-cut"},
+      {"locked", true, "S-locked"},  // the dialog stays up; the main window was never shown
+      {nullptr, true, nullptr},     {"alice", false, "S-alice"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.user ? c.user : "nobody") + (c.wineboot ? ", wineboot" : ", bare messages"));
+    server.ForgetRequests();
+    Program program(QUILLON_EXE);
+    if (c.user) {
+      SignIn(program, c.user);
+      if (std::string(c.user) == "locked") {
+        EXPECT_EQ(gui::DismissMessageBox("Quillon", program.Pid()),
+                  "Unable to log in: Locked (error code 7)");
+      } else {
+        ASSERT_TRUE(MainWindow(program)) << "signing in";
+      }
+    } else {
+      ASSERT_TRUE(gui::WaitForWindow("Log In", program.Pid())) << "starting";
+    }
+    // A message box would hold the handler, and with it the end of the session, until someone answers.
+    const auto box = [&] { return gui::DismissMessageBox("Quillon", program.Pid(), 1s).value_or("none"); };
+    if (c.wineboot) {
+      ASSERT_TRUE(EndWindowsSession())
+          << "wineboot --end-session did not end within 30 s; message box: " << box();
+    } else {
+      ASSERT_TRUE(SendEndSession(program.Pid()))
+          << "the end of the session was refused or not answered in 20 s; message box: " << box();
+      if (HWND main = gui::WaitForWindowPrefix("Quillon V", program.Pid(), 0ms))
+        PostMessageA(main, WM_CLOSE, 0, 0);
+    }
+    EXPECT_EQ(program.ExitCode(), 0) << "still running; message box: " << box();
+    std::vector<std::string> closing;
+    for (const auto& request : server.Requests())
+      if (request.target.find("func=2&") != std::string::npos) closing.push_back(request.target);
+    if (!c.closed) {
+      EXPECT_TRUE(closing.empty()) << closing.front();
+    } else {
+      ASSERT_EQ(closing.size(), 1u);
+      EXPECT_TRUE(closing[0].ends_with(std::string("func=2&session=") + c.closed)) << closing[0];
+    }
   }
 }
 

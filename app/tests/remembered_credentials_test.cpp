@@ -4,6 +4,7 @@
 
 #include <optional>
 
+#include "app/tests/end_session.h"
 #include "credentials/credentials_store.h"
 #include "service/base64.h"
 #include "service/request.h"
@@ -195,28 +196,38 @@ TEST_F(RememberedCredentialsTest, AFailedSignInStoresAndRemovesNothing) {
   EXPECT_EQ(RawValue(PasswordValue), password);
 }
 
-TEST_F(RememberedCredentialsTest, TheClosingRequestAtExitStoresAgainAsTheBoxWasLeft) {
-  for (const bool remember : {true, false}) {
-    SCOPED_TRACE(remember ? "checked" : "unchecked");
-    Program program(QUILLON_EXE);
-    HWND dialog = Dialog(program);
-    ASSERT_TRUE(dialog);
-    Type(dialog, {"alice", "alice", remember});
-    HWND main = SignIn(program, dialog);
-    ASSERT_TRUE(main);
-    // Undo behind the program's back what the sign-in did, so that only the closing request can redo it.
-    if (remember) {
-      ForgetValues();
-    } else {
-      Plant(UserValue, "someone");
-      Plant(PasswordValue, "else");
+// Whether by Exit or because Windows ends the session.
+TEST_F(RememberedCredentialsTest, TheClosingRequestStoresAgainAsTheBoxWasLeft) {
+  for (const bool windowsEnds : {false, true}) {
+    for (const bool remember : {true, false}) {
+      SCOPED_TRACE(std::string(remember ? "checked" : "unchecked") +
+                   (windowsEnds ? ", end of session" : ", Exit"));
+      Program program(QUILLON_EXE);
+      HWND dialog = Dialog(program);
+      ASSERT_TRUE(dialog);
+      Type(dialog, {"alice", "alice", remember});
+      HWND main = SignIn(program, dialog);
+      ASSERT_TRUE(main);
+      // Undo behind the program's back what the sign-in did, so that only the closing request can redo it.
+      if (remember) {
+        ForgetValues();
+      } else {
+        Plant(UserValue, "someone");
+        Plant(PasswordValue, "else");
+      }
+      const std::size_t closingBefore = ClosingRequests();
+      if (windowsEnds) {
+        ASSERT_TRUE(EndWindowsSession()) << "wineboot --end-session did not end within 30 s";
+        EXPECT_EQ(program.ExitCode(), 0);
+      } else {
+        Exit(program, main);
+      }
+      EXPECT_EQ(ClosingRequests(), closingBefore + 1);
+      const std::optional<std::string> expected =
+          remember ? std::optional<std::string>("alice") : std::nullopt;
+      EXPECT_EQ(Remembered(UserValue), expected);
+      EXPECT_EQ(Remembered(PasswordValue), expected);
     }
-    const std::size_t closingBefore = ClosingRequests();
-    Exit(program, main);
-    EXPECT_EQ(ClosingRequests(), closingBefore + 1);
-    const std::optional<std::string> expected = remember ? std::optional<std::string>("alice") : std::nullopt;
-    EXPECT_EQ(Remembered(UserValue), expected);
-    EXPECT_EQ(Remembered(PasswordValue), expected);
   }
 }
 
