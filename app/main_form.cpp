@@ -43,6 +43,17 @@ void TMainForm::FormClose() {
   if (!SessionState.SessionId.empty()) LogInForm->EndSession();
 }
 
+void TMainForm::FormEndSession() {
+  // The process may be ended as soon as this returns: the closing request goes now, and without a message
+  // box, which nobody could answer.
+  if (!SessionState.SessionId.empty()) {
+    LogInForm->EndSessionSilently();
+    // Closed, whatever the answer: nothing on the way out may close it again.
+    SessionState.SessionId.clear();
+  }
+  Application.Terminate();
+}
+
 bool TMainForm::EnsureSignedIn() {
   if (!SessionState.UserName.empty() && !SessionState.SessionId.empty()) return true;
   if (LogInForm->ShowModal() == TModalResult::Cancel) {
@@ -103,6 +114,13 @@ void TMainForm::DpiChanged() {
 }
 
 LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_QUERYENDSESSION:
+      return TRUE;  // never in the way of a log-off or shutdown
+    case WM_ENDSESSION:
+      if (wParam) FormEndSession();
+      return 0;
+  }
   if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {  // menu items come with 0 too
     switch (LOWORD(wParam)) {
       case ToolsButtonId:

@@ -24,6 +24,8 @@ class TMainForm : public TForm {
 
   void FormShow() override;
   void FormClose() override;
+  // Windows ends the session (log-off, shutdown).
+  void FormEndSession();
   bool EnsureSignedIn();
   void ToolsButtonClick();
   void LogOutMenuClick();

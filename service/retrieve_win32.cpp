@@ -17,6 +17,12 @@ using InternetHandle = std::unique_ptr<void, InternetHandleCloser>;
 constexpr DWORD ConnectTimeoutMs = 5000;
 constexpr DWORD ReceiveTimeoutMs = 300000;
 constexpr DWORD ReadSize = 32768;
+// Over plain HTTP anyone on the path can send a body without end; no answer of the service comes near this.
+constexpr unsigned long long MaxAnswerSize = 64ULL << 20;
+// Every answer from the server itself, through any caching proxy on the way, and nothing of it (the
+// sign-in address carries the password) in the user's Internet cache.
+constexpr DWORD OpenFlags =
+    INTERNET_FLAG_RELOAD | INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_CACHE_WRITE;
 
 void SetTimeout(HINTERNET session, DWORD option, DWORD milliseconds) {
   // The outcome is not examined: a session without the time-out still works.
@@ -50,8 +56,7 @@ bool RetrieveUrl(const std::string& address, std::string& reply, const std::func
     SetTimeout(session.get(), INTERNET_OPTION_CONNECT_TIMEOUT, ConnectTimeoutMs);
     SetTimeout(session.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, ReceiveTimeoutMs);
 
-    const InternetHandle url(
-        InternetOpenUrlA(session.get(), address.c_str(), nullptr, 0, INTERNET_FLAG_RELOAD, 0));
+    const InternetHandle url(InternetOpenUrlA(session.get(), address.c_str(), nullptr, 0, OpenFlags, 0));
     if (!url) return false;
 
     std::vector<char> buffer(ReadSize);
@@ -63,6 +68,7 @@ bool RetrieveUrl(const std::string& address, std::string& reply, const std::func
       if (!InternetReadFile(url.get(), buffer.data(), ReadSize, &delivered)) return false;
       reply.append(buffer.data(), delivered);
       received += delivered;
+      if (received > MaxAnswerSize) return false;
       if (progress) progress();
       if (delivered == 0) return !ShorterThanDeclared(url.get(), received);
     }

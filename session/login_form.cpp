@@ -84,7 +84,9 @@ void TLogInForm::UsernameLabelClick() { OpenAccountPage("/Account/ForgotUserName
 
 void TLogInForm::PasswordLabelClick() { OpenAccountPage("/Account/ForgotPassword"); }
 
-void TLogInForm::ShowMessage(const std::string& text) { ::ShowMessage(text); }
+void TLogInForm::ShowMessage(const std::string& text) {
+  if (!silent_) ::ShowMessage(text);
+}
 
 void TLogInForm::LoadRememberedCredentials() { ::LoadRememberedCredentials(*this); }
 void TLogInForm::SaveRememberedCredentials() { ::SaveRememberedCredentials(*this); }
@@ -115,6 +117,16 @@ void TLogInForm::EndSession() {
   } else {
     HandleAnswer(reply);
   }
+}
+
+void TLogInForm::EndSessionSilently() {
+  silent_ = true;
+  try {
+    EndSession();
+  } catch (...) {
+    // A failure is as silent as the rest.
+  }
+  silent_ = false;
 }
 
 LRESULT TLogInForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -30,6 +30,8 @@ class TLogInForm : public TForm, public CredentialsFields {
   void ServerFailure();
   void HandleAnswer(const std::string& answer);
   void EndSession();
+  // EndSession while Windows ends the session: nobody is left to answer a message, so none is shown.
+  void EndSessionSilently();
 
   // The remembered credentials, loaded at each showing and stored or forgotten after an accepted answer.
   void LoadRememberedCredentials();
@@ -45,4 +47,7 @@ class TLogInForm : public TForm, public CredentialsFields {
 
  protected:
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+ private:
+  bool silent_ = false;
 };

@@ -12,6 +12,8 @@ packages=(
   g++-mingw-w64-x86-64-posix libgcrypt-mingw-w64-dev wine64 xvfb xauth locales
   # reference account service, screenshots of the demo and the end-to-end tests
   libcpp-httplib-dev x11-apps imagemagick
+  # a real caching proxy between the program and a test service (the tests start their own squid)
+  squid
   # release artefacts
   nsis zip
 )

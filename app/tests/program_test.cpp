@@ -3,6 +3,9 @@
 // system's proxy setting.
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 #include "service/base64.h"
 #include "service/request.h"
 #include "service/tests/loopback_server.h"
@@ -11,15 +14,57 @@
 
 namespace {
 
+using namespace std::chrono_literals;
 using gui::Program;
 
-// "locked" gets an error with a session, as a faulty service might send; anyone else signs in.
+bool SignInOf(const LoopbackServer::Request& request, const std::string& user) {
+  return request.target.find("&key=" + UrlEncode(EncodeBase64(user + "|"))) != std::string::npos;
+}
+
+// "locked" and "locked-erring" get an error with a session, as a faulty service might send; anyone else
+// signs in, those below with a session named after them. The closing request of a session whose name
+// ends in "erring" gets an error, that of "cut" a connection cut before any answer; others an empty answer,
+// which is accepted.
 LoopbackServer::Response Answer(const LoopbackServer::Request& request) {
-  if (request.target.find("&key=" + UrlEncode(EncodeBase64("locked|"))) != std::string::npos)
-    return LoopbackServer::Reply(
-        200, R"(<Brovik><license><error code="7">Locked</error><session id="S-locked"/></license></Brovik>)");
+  if (const auto at = request.target.find("func=2&session="); at != std::string::npos) {
+    const std::string session = request.target.substr(at + 15);
+    if (session.ends_with("erring"))
+      return LoopbackServer::Reply(200,
+                                   R"(<Brovik><license><error code="9">Gone</error></license></Brovik>)");
+    if (session == "S-cut") return {"", true};
+    return LoopbackServer::Reply(200, "");
+  }
+  for (const char* user : {"locked", "locked-erring"}) {
+    if (SignInOf(request, user))
+      return LoopbackServer::Reply(200, R"(<Brovik><license><error code="7">Locked</error><session id="S-)" +
+                                            std::string(user) + R"("/></license></Brovik>)");
+  }
+  for (const char* user : {"alice", "erring", "cut"}) {
+    if (SignInOf(request, user))
+      return LoopbackServer::Reply(200, "<Brovik><license><session id=\"S-" + std::string(user) +
+                                            "\" accessLevel=\"6\"/></license></Brovik>");
+  }
   return LoopbackServer::Reply(200,
                                R"(<Brovik><license><session id="S-1" accessLevel="6"/></license></Brovik>)");
+}
+
+// The same two messages to the windows of one program, which is then left running, as a system might.
+// False when a window that is still there did not answer within 20 s.
+bool SendEndSession(DWORD pid) {
+  const auto windows = gui::TopLevelWindows(pid);
+  for (const auto& [message, wParam] :
+       {std::pair<UINT, WPARAM>{WM_QUERYENDSESSION, 0}, {WM_ENDSESSION, TRUE}}) {
+    for (HWND window : windows) {
+      DWORD_PTR result = 0;
+      // The program may end, and its windows with it, once one of them has handled WM_ENDSESSION.
+      if (!SendMessageTimeoutA(window, message, wParam, 0, SMTO_NORMAL, 20000, &result)) {
+        if (IsWindow(window)) return false;
+        continue;
+      }
+      if (message == WM_QUERYENDSESSION && !result) return false;
+    }
+  }
+  return true;
 }
 
 class ProgramTest : public ::testing::Test {
@@ -27,19 +72,6 @@ class ProgramTest : public ::testing::Test {
   LoopbackServer server{Answer};
   ProxySetting proxy{server.Port()};
 };
-
-TEST_F(ProgramTest, ASessionLeftByAnErrorAnswerIsClosedAtTheEnd) {
-  Program program(QUILLON_EXE);
-  const auto dialog = gui::AwaitSignInDialog(program.Pid());
-  dialog.SignIn("locked", "");
-  EXPECT_EQ(gui::DismissMessageBox("Quillon", program.Pid()), "Unable to log in: Locked (error code 7)");
-  dialog.AwaitReady();
-  gui::Click(dialog.Cancel());
-  EXPECT_EQ(program.ExitCode(), 0);
-  const auto requests = server.Requests();
-  ASSERT_EQ(requests.size(), 2u);
-  EXPECT_TRUE(requests[1].target.ends_with("func=2&session=S-locked")) << requests[1].target;
-}
 
 // One start per build: the caption carries its version, and the bar keeps the Tools button at the right.
 TEST_F(ProgramTest, CaptionCarriesTheTrimmedFileVersionAndToolsKeepsToTheRightEdge) {
@@ -72,6 +104,79 @@ TEST_F(ProgramTest, CaptionCarriesTheTrimmedFileVersionAndToolsKeepsToTheRightEd
     }
     PostMessageA(main.Handle(), WM_CLOSE, 0, 0);
     EXPECT_EQ(program.ExitCode(), 0);
+  }
+}
+
+// A held session is closed once at the end. When Windows ends the session it is closed at once and without a
+// message box, which nobody could answer (the answers of "erring" and "cut" would each show one at Exit);
+// without a session nothing is sent.
+TEST_F(ProgramTest, AHeldSessionIsClosedOnceAtTheEndSilentlyWhenWindowsEnds) {
+  enum class End {
+    Cancel,
+    Wineboot,
+    Messages
+  };  // the dialog's Cancel, wineboot --end-session, or bare
+      // messages, which leave the program to end by itself
+  const struct {
+    const char* user;  // signs in; none leaves the first dialog up
+    End end;
+    const char* closed;
+  } cases[] = {
+      {"locked", End::Cancel, "S-locked"},  // the dialog stays up, the main window was never shown
+      {"alice", End::Wineboot, "S-alice"},
+      {"erring", End::Wineboot, "S-erring"},
+      {"cut", End::Wineboot, "S-cut"},
+      {"locked", End::Wineboot, "S-locked"},
+      {nullptr, End::Wineboot, nullptr},
+      {"alice", End::Messages, "S-alice"},
+      // After the dialog's Cancel on the way out, the main window closes with the session still named.
+      {"locked-erring", End::Messages, "S-locked-erring"},
+  };
+  for (const auto& c : cases) {
+    const std::string user = c.user ? c.user : "";
+    const char* const ends[] = {"Cancel", "wineboot", "messages"};
+    SCOPED_TRACE((c.user ? user : "nobody") + ", " + ends[static_cast<int>(c.end)]);
+    server.ForgetRequests();
+    Program program(QUILLON_EXE);
+    const auto dialog = gui::AwaitSignInDialog(program.Pid());
+    if (user.starts_with("locked")) {
+      dialog.SignIn(user, "");
+      EXPECT_EQ(gui::DismissMessageBox("Quillon", program.Pid()), "Unable to log in: Locked (error code 7)");
+      dialog.AwaitReady();
+    } else if (c.user) {
+      dialog.SignIn(user, "");
+      gui::AwaitMainWindow(program.Pid());
+    }
+    // A message box would hold the handler, and with it the end of the session, until someone answers.
+    const auto box = [&] {
+      HWND shown = gui::FindVisible("Quillon", program.Pid());
+      return shown ? gui::MessageBoxText(shown) : std::string("none");
+    };
+    switch (c.end) {
+      case End::Cancel:
+        gui::Click(dialog.Cancel());
+        break;
+      case End::Wineboot:
+        ASSERT_TRUE(gui::EndWindowsSession())
+            << "wineboot --end-session did not end within 30 s; message box: " << box();
+        break;
+      case End::Messages:
+        ASSERT_TRUE(SendEndSession(program.Pid()))
+            << "the end of the session was refused or not answered in 20 s; message box: " << box();
+        break;
+    }
+    ASSERT_TRUE(gui::WaitUntil([&] { return !program.Running(); }, 15s))
+        << "still running; message box: " << box();
+    EXPECT_EQ(program.ExitCode(), 0);
+    std::vector<std::string> closing;
+    for (const auto& request : server.Requests())
+      if (request.target.find("func=2&") != std::string::npos) closing.push_back(request.target);
+    if (!c.closed) {
+      EXPECT_TRUE(closing.empty()) << closing.front();
+    } else {
+      ASSERT_EQ(closing.size(), 1u);
+      EXPECT_TRUE(closing[0].ends_with(std::string("func=2&session=") + c.closed)) << closing[0];
+    }
   }
 }
 

@@ -160,28 +160,36 @@ TEST_F(RememberedCredentialsTest, AFailedSignInStoresAndRemovesNothing) {
   EXPECT_EQ(RawValue(PasswordValue), password);
 }
 
-TEST_F(RememberedCredentialsTest, TheClosingRequestAtExitStoresAgainAsTheBoxWasLeft) {
-  for (const bool remember : {true, false}) {
-    SCOPED_TRACE(remember ? "checked" : "unchecked");
-    Program program(QUILLON_EXE);
-    const auto dialog = gui::AwaitSignInDialog(program.Pid());
-    dialog.Type({"alice", "alice", remember});
-    gui::Click(dialog.LogIn());
-    const auto main = gui::AwaitMainWindow(program.Pid());
-    // Undo behind the program's back what the sign-in did, so that only the closing request can redo it.
-    if (remember) {
-      ForgetValues();
-    } else {
-      Plant(UserValue, "someone");
-      Plant(PasswordValue, "else");
+// Whether by Exit or because Windows ends the session.
+TEST_F(RememberedCredentialsTest, TheClosingRequestStoresAgainAsTheBoxWasLeft) {
+  for (const bool windowsEnds : {false, true}) {
+    for (const bool remember : {true, false}) {
+      SCOPED_TRACE(std::string(remember ? "checked" : "unchecked") +
+                   (windowsEnds ? ", end of session" : ", Exit"));
+      Program program(QUILLON_EXE);
+      const auto dialog = gui::AwaitSignInDialog(program.Pid());
+      dialog.Type({"alice", "alice", remember});
+      gui::Click(dialog.LogIn());
+      const auto main = gui::AwaitMainWindow(program.Pid());
+      // Undo behind the program's back what the sign-in did, so that only the closing request can redo it.
+      if (remember) {
+        ForgetValues();
+      } else {
+        Plant(UserValue, "someone");
+        Plant(PasswordValue, "else");
+      }
+      const std::size_t closingBefore = ClosingRequests();
+      if (windowsEnds)
+        ASSERT_TRUE(gui::EndWindowsSession()) << "wineboot --end-session did not end within 30 s";
+      else
+        main.Exit(program);
+      EXPECT_EQ(program.ExitCode(), 0);
+      EXPECT_EQ(ClosingRequests(), closingBefore + 1);
+      const std::optional<std::string> expected =
+          remember ? std::optional<std::string>("alice") : std::nullopt;
+      EXPECT_EQ(Remembered(UserValue), expected);
+      EXPECT_EQ(Remembered(PasswordValue), expected);
     }
-    const std::size_t closingBefore = ClosingRequests();
-    main.Exit(program);
-    EXPECT_EQ(program.ExitCode(), 0);
-    EXPECT_EQ(ClosingRequests(), closingBefore + 1);
-    const std::optional<std::string> expected = remember ? std::optional<std::string>("alice") : std::nullopt;
-    EXPECT_EQ(Remembered(UserValue), expected);
-    EXPECT_EQ(Remembered(PasswordValue), expected);
   }
 }
 

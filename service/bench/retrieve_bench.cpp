@@ -21,7 +21,9 @@ double Seconds(const auto& work) {
 
 std::size_t BareRead(const std::string& address) {
   HINTERNET session = InternetOpenA("bench", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-  HINTERNET url = InternetOpenUrlA(session, address.c_str(), nullptr, 0, INTERNET_FLAG_RELOAD, 0);
+  HINTERNET url =
+      InternetOpenUrlA(session, address.c_str(), nullptr, 0,
+                       INTERNET_FLAG_RELOAD | INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_CACHE_WRITE, 0);
   std::vector<char> buffer(32768);
   std::size_t total = 0;
   DWORD got = 0;

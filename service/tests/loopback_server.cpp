@@ -42,6 +42,28 @@ void SendAll(SOCKET s, const std::string& bytes) {
   }
 }
 
+// Without blocking in send, so that a client that stops reading cannot keep the server from stopping.
+void SendEndlessly(SOCKET s, const std::string& piece, const std::atomic<bool>& stop) {
+  u_long nonBlocking = 1;
+  ioctlsocket(s, FIONBIO, &nonBlocking);
+  std::size_t at = 0;
+  while (!stop) {
+    fd_set writable;
+    FD_ZERO(&writable);
+    FD_SET(s, &writable);
+    timeval wait{0, 50000};
+    const int ready = select(0, nullptr, &writable, nullptr, &wait);
+    if (ready < 0) return;
+    if (ready == 0) continue;
+    const int n = send(s, piece.data() + at, static_cast<int>(piece.size() - at), 0);
+    if (n <= 0) {
+      if (WSAGetLastError() == WSAEWOULDBLOCK) continue;
+      return;
+    }
+    at = (at + static_cast<std::size_t>(n)) % piece.size();
+  }
+}
+
 }  // namespace
 
 std::string LoopbackServer::Request::Header(const std::string& name) const {
@@ -120,6 +142,11 @@ void LoopbackServer::Serve() {
       head.append(chunk, static_cast<std::size_t>(n));
     }
     if (const auto end = head.find("\r\n\r\n"); end != std::string::npos) head.resize(end + 2);
+    // A connection that closes before it says anything (a proxy probing its way here) is no request.
+    if (head.empty()) {
+      closesocket(client);
+      continue;
+    }
 
     Request request;
     request.head = head;
@@ -135,6 +162,7 @@ void LoopbackServer::Serve() {
     }
     const Response response = handler_(request);
     SendAll(client, response.bytes);
+    if (!response.repeat.empty()) SendEndlessly(client, response.repeat, stop_);
     if (response.reset) {
       linger hard{1, 0};
       setsockopt(client, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&hard), sizeof hard);

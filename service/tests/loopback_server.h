@@ -19,8 +19,9 @@ class LoopbackServer {
     std::string Header(const std::string& name) const;
   };
   struct Response {
-    std::string bytes;   // sent as they stand: status line, headers and body
-    bool reset = false;  // after sending, cut the connection with a reset instead of closing it
+    std::string bytes;     // sent as they stand: status line, headers and body
+    bool reset = false;    // after sending, cut the connection with a reset instead of closing it
+    std::string repeat{};  // when not empty, sent after bytes again and again, until the client goes away
   };
   using Handler = std::function<Response(const Request&)>;
 

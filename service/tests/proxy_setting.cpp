@@ -1,8 +1,17 @@
 #include "service/tests/proxy_setting.h"
 
-#include <windows.h>
+#include <winsock2.h>  // brings windows.h, in the order it needs
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "service/tests/loopback_server.h"
 
 namespace {
+
+using namespace std::chrono_literals;
 
 constexpr char SettingsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 
@@ -10,6 +19,43 @@ HKEY OpenSettings() {
   HKEY key = nullptr;
   RegCreateKeyExA(HKEY_CURRENT_USER, SettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
   return key;
+}
+
+// The Unix path as Wine's Z: drive sees it.
+std::string OnDriveZ(std::string path) {
+  for (auto& c : path)
+    if (c == '/') c = '\\';
+  return "Z:" + path;
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string FileText(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+bool Accepts(std::uint16_t port) {
+  const SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(port);
+  const bool accepted = connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  closesocket(s);
+  return accepted;
+}
+
+template <class Condition>
+bool WaitFor(Condition condition, std::chrono::milliseconds timeout) {
+  const auto end = std::chrono::steady_clock::now() + timeout;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    Sleep(20);
+  }
+  return true;
 }
 
 }  // namespace
@@ -48,4 +94,40 @@ ProxySetting::~ProxySetting() {
     RegDeleteValueA(key, "ProxyServer");
   }
   RegCloseKey(key);
+}
+
+CachingProxy::CachingProxy(std::uint16_t servicePort) : port_(LoopbackServer::ClosedPort()) {
+  // Outside the root user's home folder, which squid's own user could not enter.
+  const std::string folder =
+      "/tmp/quillon-squid-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(port_);
+  folder_ = OnDriveZ(folder);
+  std::string command = "Z:\\bin\\sh \"" QUILLON_CACHING_PROXY_SCRIPT "\" \"" + folder + "\" " +
+                        std::to_string(port_) + " " + std::to_string(servicePort);
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION started{};
+  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &started)) {
+    failure_ = "cannot start " + command;
+    folder_.clear();
+    return;
+  }
+  // A Unix program comes back without handles; close whatever there is.
+  if (started.hProcess) CloseHandle(started.hProcess);
+  if (started.hThread) CloseHandle(started.hThread);
+  if (!WaitFor([&] { return Accepts(port_) || Exists(folder_ + "\\failed"); }, 20s)) {
+    failure_ = "squid did not accept connections on port " + std::to_string(port_) + " within 20 s";
+  } else if (Exists(folder_ + "\\failed")) {
+    failure_ = FileText(folder_ + "\\failed");
+  }
+  if (!failure_.empty())
+    failure_ += "\n" + FileText(folder_ + "\\squid.out") + FileText(folder_ + "\\cache.log");
+}
+
+CachingProxy::~CachingProxy() {
+  if (folder_.empty()) return;
+  // The folder may not be there yet when the script never ran; then there is nothing to stop either.
+  std::ofstream(folder_ + "\\stop").put('\n');
+  if (!WaitFor([&] { return !Exists(folder_); }, 30s))
+    std::fprintf(stderr, "squid in %s did not stop within 30 s\n", folder_.c_str());
 }

@@ -1,12 +1,21 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <iterator>
 #include <stdexcept>
 
-#include "service/executable.h"
+#include <windows.h>
+#include <wininet.h>
+
+#include "service/base64.h"
+#include "service/request.h"
 #include "service/retrieve.h"
 #include "service/tests/loopback_server.h"
+#include "service/tests/proxy_setting.h"
 
 namespace {
+
+using namespace std::chrono_literals;
 
 std::string Pattern(std::size_t size) {
   std::string body(size, '\0');
@@ -14,50 +23,65 @@ std::string Pattern(std::size_t size) {
   return body;
 }
 
-TEST(RetrieveUrl, ErrorStatusIsASuccessWithItsBody) {
-  LoopbackServer server([](const auto&) { return LoopbackServer::Reply(404, "<h1>Not here</h1>"); });
-  std::string reply;
-  EXPECT_TRUE(RetrieveUrl(server.Url("/missing"), reply));
-  EXPECT_EQ(reply, "<h1>Not here</h1>");
-}
-
-TEST(RetrieveUrl, LargeBinaryAnswerArrivesWholeAndInOrderBehindExistingText) {
-  const std::string body = Pattern(700 * 1024 + 13);
-  LoopbackServer server([&](const auto&) { return LoopbackServer::Reply(200, body); });
-  std::string reply = "kept:";
-  ASSERT_TRUE(RetrieveUrl(server.Url("/big"), reply));
-  ASSERT_EQ(reply.size(), body.size() + 5);
-  EXPECT_TRUE(reply == "kept:" + body);
-}
-
-TEST(RetrieveUrl, RefusedConnectionGivesFalseAndLeavesReplyAlone) {
-  std::string reply = "before";
-  EXPECT_FALSE(RetrieveUrl("http://127.0.0.1:" + std::to_string(LoopbackServer::ClosedPort()) + "/x", reply));
-  EXPECT_EQ(reply, "before");
-}
-
-TEST(RetrieveUrl, MalformedAddressGivesFalse) {
-  std::string reply;
-  EXPECT_FALSE(RetrieveUrl("not an address", reply));
-  EXPECT_EQ(reply, "");
-}
-
-TEST(RetrieveUrl, SendsAGetWithTheExecutableNameAsAgentAndNoCache) {
-  LoopbackServer server(
-      [](const auto&) { return LoopbackServer::Reply(200, "same", "Cache-Control: max-age=3600\r\n"); });
-  std::string first, second;
-  ASSERT_TRUE(RetrieveUrl(server.Url("/select.php?func=1&key=fA%3D%3D"), first));
-  ASSERT_TRUE(RetrieveUrl(server.Url("/select.php?func=1&key=fA%3D%3D"), second));
-  EXPECT_EQ(first, "same");
-  EXPECT_EQ(second, "same");
-  const auto requests = server.Requests();
-  ASSERT_EQ(requests.size(), 2u);
-  for (const auto& request : requests) {
-    EXPECT_EQ(request.method, "GET");
-    EXPECT_EQ(request.target, "/select.php?func=1&key=fA%3D%3D");
-    EXPECT_EQ(request.Header("User-Agent"), "service_retrieve_test.exe");
+// Whatever the status, behind what reply held before.
+TEST(RetrieveUrl, TheBodyArrivesWholeAndInOrder) {
+  const struct {
+    int status;
+    std::string body;
+  } cases[] = {{404, "<h1>Not here</h1>"}, {200, Pattern(700 * 1024 + 13)}};
+  for (const auto& c : cases) {
+    LoopbackServer server([&](const auto&) { return LoopbackServer::Reply(c.status, c.body); });
+    std::string reply = "kept:";
+    ASSERT_TRUE(RetrieveUrl(server.Url("/"), reply)) << c.status;
+    ASSERT_EQ(reply.size(), c.body.size() + 5) << c.status;
+    EXPECT_TRUE(reply == "kept:" + c.body) << c.status;
   }
-  EXPECT_EQ(ExecutableFileName(), "service_retrieve_test.exe");
+}
+
+TEST(RetrieveUrl, AnAddressThatDoesNotOpenGivesFalseAndLeavesReplyAlone) {
+  const std::string refused = "http://127.0.0.1:" + std::to_string(LoopbackServer::ClosedPort()) + "/x";
+  for (const auto& address : {refused, std::string("not an address")}) {
+    std::string reply = "before";
+    EXPECT_FALSE(RetrieveUrl(address, reply)) << address;
+    EXPECT_EQ(reply, "before") << address;
+  }
+}
+
+// squid may keep these answers for an hour, yet the service sees every request, and the user's Internet
+// cache keeps none of the addresses (a sign-in address carries the password).
+TEST(RetrieveUrl, EveryRequestReachesTheServiceThroughACachingProxyAndNoneIsCached) {
+  LoopbackServer server([](const auto&) {
+    // Without a date squid asks the service again each time, whatever the request says.
+    SYSTEMTIME now;
+    GetSystemTime(&now);
+    char date[INTERNET_RFC1123_BUFSIZE];
+    InternetTimeFromSystemTimeA(&now, INTERNET_RFC1123_FORMAT, date, sizeof date);
+    return LoopbackServer::Reply(200, "same",
+                                 "Cache-Control: max-age=3600\r\nDate: " + std::string(date) + "\r\n");
+  });
+  CachingProxy squid(server.Port());
+  ASSERT_EQ(squid.Failure(), "");
+  ProxySetting setting(squid.Port());
+  const std::string signIn = BuildRequestUrl(1, {"key"}, {EncodeBase64("alice|secret")});
+  const std::string closing = BuildRequestUrl(2, {"session"}, {"S-1"});
+  const std::string addresses[] = {signIn, signIn, closing, closing};
+  // What an earlier build may have left in the prefix's cache.
+  for (const auto& address : addresses) DeleteUrlCacheEntryA(address.c_str());
+  for (const auto& address : addresses) {
+    std::string reply;
+    ASSERT_TRUE(RetrieveUrl(address, reply)) << address;
+    EXPECT_EQ(reply, "same");
+    DWORD size = 0;
+    EXPECT_FALSE(GetUrlCacheEntryInfoA(address.c_str(), nullptr, &size)) << address;
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND)) << address;
+  }
+  const auto requests = server.Requests();
+  ASSERT_EQ(requests.size(), std::size(addresses)) << "squid answered a request from its cache";
+  for (std::size_t i = 0; i < requests.size(); ++i) {
+    EXPECT_EQ(requests[i].method, "GET");
+    EXPECT_EQ(requests[i].target, addresses[i].substr(addresses[i].find('/', 7)));
+    EXPECT_EQ(requests[i].Header("User-Agent"), "service_retrieve_test.exe");
+  }
 }
 
 TEST(RetrieveUrl, FollowsARedirect) {
@@ -97,26 +121,62 @@ TEST(RetrieveUrl, ProgressRunsAfterEveryReadOnceMoreThanTheReadsWithData) {
   EXPECT_FALSE(grewAfterEmpty);
 }
 
-TEST(RetrieveUrl, ErrorRaisedByProgressGivesFalseAndKeepsWhatArrived) {
-  LoopbackServer server([](const auto&) { return LoopbackServer::Reply(200, "payload"); });
-  std::string reply;
-  EXPECT_FALSE(RetrieveUrl(server.Url("/"), reply, [] { throw std::runtime_error("stop"); }));
-  EXPECT_EQ(reply, "payload");
-}
-
-TEST(RetrieveUrl, ConnectionCutInTheBodyGivesFalseAndKeepsTheBytesSoFar) {
+// Each answer ends the collecting with false; reply keeps a beginning of what the server sent, behind what
+// it held before.
+TEST(RetrieveUrl, AFailureWhileCollectingGivesFalseAndKeepsWhatArrived) {
+  constexpr std::size_t Bound = 64u << 20;
   const std::string part = Pattern(50000);
-  LoopbackServer server([&](const auto&) {
-    LoopbackServer::Response response = LoopbackServer::Reply(200, part);
-    // Announce twice the bytes that are sent, then reset the connection.
-    response.bytes.replace(response.bytes.find("50000"), 5, "100000");
-    response.reset = true;
-    return response;
-  });
-  std::string reply;
-  EXPECT_FALSE(RetrieveUrl(server.Url("/"), reply));
-  EXPECT_LE(reply.size(), part.size());
-  EXPECT_EQ(reply, part.substr(0, reply.size()));
+  const std::string unit = Pattern(65536);
+  const struct {
+    const char* what;
+    LoopbackServer::Response response;
+    std::string body;  // what the server sends as body, or the piece it repeats without end
+    bool progressRaises;
+    std::size_t atLeast, atMost;
+  } cases[] = {
+      {"an error raised by progress", LoopbackServer::Reply(200, "payload"), "payload", true, 7, 7},
+      // Announces twice the bytes that are sent, then resets the connection.
+      {"a connection cut inside the body",
+       [&] {
+         LoopbackServer::Response response = LoopbackServer::Reply(200, part);
+         response.bytes.replace(response.bytes.find("50000"), 5, "100000");
+         response.reset = true;
+         return response;
+       }(),
+       part, false, 0, part.size()},
+      {"an answer without end",
+       {"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n", false, unit},
+       unit,
+       false,
+       Bound + 1,
+       Bound + 32768},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    LoopbackServer server([&](const auto&) { return c.response; });
+    std::string reply = "kept:";
+    bool ranAway = false;
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    EXPECT_FALSE(RetrieveUrl(server.Url("/"), reply, [&] {
+      if (c.progressRaises) throw std::runtime_error("stop");
+      // Ends a retrieval that would otherwise go on until memory or the test's time runs out.
+      if (reply.size() > 2 * Bound || std::chrono::steady_clock::now() > deadline) {
+        ranAway = true;
+        throw std::runtime_error("ran away");
+      }
+    }));
+    EXPECT_FALSE(ranAway) << "still collecting after 60 s or beyond twice the bound";
+    ASSERT_TRUE(reply.starts_with("kept:"));
+    const std::size_t size = reply.size() - 5;
+    EXPECT_GE(size, c.atLeast);
+    EXPECT_LE(size, c.atMost);
+    for (std::size_t i = 0; i < size; ++i) {
+      if (reply[5 + i] != c.body[i % c.body.size()]) {
+        ADD_FAILURE() << "reply differs from what was sent at byte " << i;
+        break;
+      }
+    }
+  }
 }
 
 }  // namespace

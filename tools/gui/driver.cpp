@@ -136,16 +136,20 @@ std::string DismissMessageBox(const std::string& caption, DWORD pid) {
     box = FindVisible(caption, pid);
     return box && ClassOf(box) == "#32770";
   });
-  std::string text;
-  for (HWND label : Controls(box, "Static")) {
-    const std::string t = Text(label);
-    if (!t.empty()) text = t;
-  }
+  const std::string text = MessageBoxText(box);
   // By its identifier: the system names the button in its own language.
   HWND ok = GetDlgItem(box, IDOK);
   if (!ok) throw StepFailed("the message box " + Quoted(text) + " has no OK button");
   Click(ok);
   Await("the message box " + Quoted(text) + " goes after OK", [&] { return !IsWindowVisible(box); });
+  return text;
+}
+
+std::string MessageBoxText(HWND box) {
+  // The icon is a static control too, without text.
+  std::string text;
+  for (HWND label : Controls(box, "Static"))
+    if (std::string t = Text(label); !t.empty()) text = std::move(t);
   return text;
 }
 
@@ -177,6 +181,11 @@ std::string WindowsPath(std::string path) {
   for (auto& c : path)
     if (c == '/') c = '\\';
   return "Z:" + path;
+}
+
+bool EndWindowsSession() {
+  const Program wineboot("wineboot.exe", "--end-session");
+  return WaitUntil([&] { return !wineboot.Running(); }, 30s);
 }
 
 Program::Program(const std::string& path, const std::string& arguments) {

@@ -71,6 +71,8 @@ void PressKey(HWND control, WPARAM key);
 // Waits for the message box of process pid (any, when 0) with this caption, reads its text, presses its OK
 // button and waits until it has gone.
 std::string DismissMessageBox(const std::string& caption, DWORD pid = 0);
+// The text that a message box shows.
+std::string MessageBoxText(HWND box);
 
 // True while the thread's menu loop runs (a popup menu is being tracked).
 bool InMenuMode(DWORD thread);
@@ -79,6 +81,11 @@ bool InMenuMode(DWORD thread);
 // passes over them) once the menu reads the keyboard, and waits for effect(). Raises StepFailed naming
 // the item when the menu does not open, stays open, or closes without the effect.
 void ChooseFromPopup(HWND button, int index, const std::string& item, const std::function<bool()>& effect);
+
+// Ends the Windows session as a log-off does under Wine: every top-level window of the prefix's programs,
+// hidden ones too, gets WM_QUERYENDSESSION and then WM_ENDSESSION, and each program is ended once its
+// windows have handled the latter. False when wineboot did not finish within 30 s.
+bool EndWindowsSession();
 
 // A Unix path of the build tree as Wine's Z: drive sees it; other paths stay as they are.
 std::string WindowsPath(std::string path);
