@@ -1,13 +1,22 @@
 #include <windows.h>
 
+#include <exception>
+
 #include "app/main_form.h"
 #include "session/login_form.h"
+#include "ui/message.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  Application.Initialize(instance);
-  TMainForm& mainForm = Application.CreateForm<TMainForm>();
-  mainForm.LogInForm = &Application.CreateForm<TLogInForm>();
-  const int exitCode = Application.Run();
+  int exitCode = 1;
+  try {
+    Application.Initialize(instance);
+    TMainForm& mainForm = Application.CreateForm<TMainForm>();
+    mainForm.LogInForm = &Application.CreateForm<TLogInForm>();
+    exitCode = Application.Run();
+  } catch (const std::exception& error) {
+    // The windows could not be made: say so, rather than vanish.
+    ShowMessage(error.what());
+  }
   Application.Finalize();
   return exitCode;
 }

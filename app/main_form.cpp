@@ -3,38 +3,35 @@
 #include "app/version.h"
 #include "session/login_form.h"
 #include "session/session_state.h"
+#include "ui/panel.h"
 
 namespace {
 
 constexpr int ToolsButtonId = 100;
-constexpr int BarHeight = 41;
-constexpr int ToolsWidth = 43;
-constexpr int ToolsHeight = 25;
-constexpr int ToolsTop = 8;
-constexpr int ToolsMargin = 8;
 
 }  // namespace
 
 TMainForm::TMainForm() {
   CreateForm("Quillon", {WS_OVERLAPPEDWINDOW, 0, 763, 563, false});
-  Panel1 = CreatePanel(Handle());
-  UserLabel = AddControl(Panel1, "STATIC", "", SS_LEFT | SS_NOPREFIX, 8, 8, 1, 13);
-  AccessLevelLabel = AddControl(Panel1, "STATIC", "", SS_LEFT | SS_NOPREFIX, 8, 24, 1, 13);
-  ToolsButton = AddControl(Panel1, "BUTTON", "Tools", WS_TABSTOP | BS_PUSHBUTTON, 0, ToolsTop, ToolsWidth,
-                           ToolsHeight, ToolsButtonId);
-  ToolsPopupMenu = CreatePopupMenu();
-  AppendMenuA(ToolsPopupMenu, MF_STRING, LogOutMenu, "Log Out");
-  AppendMenuA(ToolsPopupMenu, MF_SEPARATOR, 0, nullptr);
-  AppendMenuA(ToolsPopupMenu, MF_STRING, ExitMenu, "Exit");
-  FormResize();
-}
-
-TMainForm::~TMainForm() {
-  if (ToolsPopupMenu) DestroyMenu(ToolsPopupMenu);
+  Panel1 = AddControl(Handle(), TPanel::ClassName, "", 0, {.Height = 41, .Anchor = TAnchor::LeftAndRight}, 0,
+                      WS_EX_CONTROLPARENT);
+  UserLabel = AddControl(Panel1, "STATIC", "", SS_LEFT | SS_NOPREFIX,
+                         {.Left = 8, .Top = 8, .Width = 1, .Height = 13});
+  AccessLevelLabel = AddControl(Panel1, "STATIC", "", SS_LEFT | SS_NOPREFIX,
+                                {.Left = 8, .Top = 24, .Width = 1, .Height = 13});
+  // Stays 8 pixels from the bar's right edge as the window is resized.
+  ToolsButton =
+      AddControl(Panel1, "BUTTON", "Tools", WS_TABSTOP | BS_PUSHBUTTON,
+                 {.Top = 8, .Width = 43, .Height = 25, .Right = 8, .Anchor = TAnchor::Right}, ToolsButtonId);
+  ToolsPopupMenu.Reset(CreatePopupMenu());
+  if (!ToolsPopupMenu) RaiseLastError("CreatePopupMenu");
+  AppendMenuA(ToolsPopupMenu.Get(), MF_STRING, LogOutMenu, "Log Out");
+  AppendMenuA(ToolsPopupMenu.Get(), MF_SEPARATOR, 0, nullptr);
+  AppendMenuA(ToolsPopupMenu.Get(), MF_STRING, ExitMenu, "Exit");
 }
 
 void TMainForm::FormShow() {
-  FormResize();
+  LayOut();
   SetCaption("Quillon V" + GetVersionText(true));
   if (!EnsureSignedIn()) Close();
 }
@@ -55,13 +52,13 @@ void TMainForm::FormEndSession() {
 }
 
 bool TMainForm::EnsureSignedIn() {
-  if (!SessionState.UserName.empty() && !SessionState.SessionId.empty()) return true;
+  if (IsSignedIn(SessionState)) return true;
   if (LogInForm->ShowModal() == TModalResult::Cancel) {
     Application.Terminate();
     return false;
   }
-  SetLabel(UserLabel, "User name: " + SessionState.UserName, 8);
-  SetLabel(AccessLevelLabel, "Access level: " + AccessLevelName(SessionState.AccessLevel), 24);
+  SetLabel(UserLabel, "User name: " + SessionState.UserName);
+  SetLabel(AccessLevelLabel, "Access level: " + AccessLevelName(SessionState.AccessLevel));
   return true;
 }
 
@@ -70,8 +67,8 @@ void TMainForm::ToolsButtonClick() {
   GetCursorPos(&at);
   // Without this the menu would not close when the user clicks elsewhere.
   SetForegroundWindow(Handle());
-  TrackPopupMenu(ToolsPopupMenu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, Handle(),
-                 nullptr);
+  TrackPopupMenu(ToolsPopupMenu.Get(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0,
+                 Handle(), nullptr);
   PostMessageA(Handle(), WM_NULL, 0, 0);
 }
 
@@ -85,32 +82,20 @@ void TMainForm::LogOutMenuClick() {
 
 void TMainForm::ExitMenuClick() { Close(); }
 
-void TMainForm::SetLabel(HWND label, const std::string& text, int top) {
+void TMainForm::SetLabel(HWND label, const std::string& text) {
   SetWindowTextA(label, text.c_str());
-  // Labels fit their text, as long as it is.
-  HDC dc = GetDC(label);
-  HGDIOBJ old = SelectObject(dc, Font());
   SIZE extent{};
-  GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
-  SelectObject(dc, old);
-  ReleaseDC(label, dc);
-  MoveControl(label, 8, top, MulDiv(extent.cx, 96, Scale(96)) + 2, 13);
-}
-
-void TMainForm::FormResize() {
-  RECT client{};
-  GetClientRect(Handle(), &client);
-  const int width = client.right - client.left;
-  SetWindowPos(Panel1, nullptr, 0, 0, width, Scale(BarHeight), SWP_NOZORDER | SWP_NOACTIVATE);
-  // The Tools button keeps its distance from the bar's right edge.
-  SetWindowPos(ToolsButton, nullptr, width - Scale(ToolsWidth) - Scale(ToolsMargin), Scale(ToolsTop), 0, 0,
-               SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
+  {
+    const TWindowDc dc(label);
+    const TSelection font(dc.Get(), Font());
+    GetTextExtentPoint32A(dc.Get(), text.c_str(), static_cast<int>(text.size()), &extent);
+  }
+  SetControlWidth(label, MulDiv(extent.cx, 96, Scale(96)) + 2);
 }
 
 void TMainForm::DpiChanged() {
-  SetLabel(UserLabel, WindowText(UserLabel), 8);
-  SetLabel(AccessLevelLabel, WindowText(AccessLevelLabel), 24);
-  FormResize();
+  SetLabel(UserLabel, WindowText(UserLabel));
+  SetLabel(AccessLevelLabel, WindowText(AccessLevelLabel));
 }
 
 LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

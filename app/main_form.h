@@ -2,7 +2,10 @@
 
 #include <windows.h>
 
-#include "session/form.h"
+#include <string>
+
+#include "ui/form.h"
+#include "win32/handles.h"
 
 class TLogInForm;
 
@@ -10,13 +13,12 @@ class TLogInForm;
 class TMainForm : public TForm {
  public:
   TMainForm();
-  ~TMainForm() override;
 
   HWND Panel1 = nullptr;
   HWND UserLabel = nullptr;
   HWND AccessLevelLabel = nullptr;
   HWND ToolsButton = nullptr;
-  HMENU ToolsPopupMenu = nullptr;
+  TMenu ToolsPopupMenu;
   // The sign-in dialog, made right after this window.
   TLogInForm* LogInForm = nullptr;
   static constexpr UINT LogOutMenu = 201;
@@ -33,9 +35,9 @@ class TMainForm : public TForm {
 
  protected:
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-  void FormResize() override;
   void DpiChanged() override;
 
  private:
-  void SetLabel(HWND label, const std::string& text, int top);
+  // Sets a label's text and fits its width to it.
+  void SetLabel(HWND label, const std::string& text);
 };

@@ -6,10 +6,10 @@
 #include "quillon_config.h"
 #include "service/request.h"
 #include "service/retrieve.h"
-#include "session/link_label.h"
-#include "session/message.h"
 #include "session/protocol.h"
 #include "session/session_state.h"
+#include "ui/link_label.h"
+#include "ui/message.h"
 
 namespace {
 
@@ -28,19 +28,23 @@ TLogInForm::TLogInForm() {
                         WS_EX_DLGMODALFRAME | WS_EX_APPWINDOW, 284, 111, true});
   HWND form = Handle();
   // Created in tab order; the captions take no focus.
-  AddControl(form, "STATIC", "Username", 0, 8, 8, 60, 13);
-  UserEdit = AddControl(form, "EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL, 8, 24, 121, 21, 0, WS_EX_CLIENTEDGE);
-  AddControl(form, "STATIC", "Password", 0, 136, 8, 60, 13);
-  PasswordEdit = AddControl(form, "EDIT", "ABC", WS_TABSTOP | ES_AUTOHSCROLL | ES_PASSWORD, 136, 24, 121, 24,
-                            0, WS_EX_CLIENTEDGE);
-  RememberMeCheckBox = AddControl(form, "BUTTON", "Remember me", WS_TABSTOP | BS_AUTOCHECKBOX, 8, 48, 97, 17);
-  LogInButton = AddControl(form, "BUTTON", "Log In", WS_TABSTOP | BS_DEFPUSHBUTTON, 152, 72, 48, 25, IDOK);
-  CancelButton = AddControl(form, "BUTTON", "Cancel", WS_TABSTOP | BS_PUSHBUTTON, 208, 72, 48, 25, IDCANCEL);
+  AddControl(form, "STATIC", "Username", 0, {.Left = 8, .Top = 8, .Width = 60, .Height = 13});
+  UserEdit = AddControl(form, "EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL,
+                        {.Left = 8, .Top = 24, .Width = 121, .Height = 21}, 0, WS_EX_CLIENTEDGE);
+  AddControl(form, "STATIC", "Password", 0, {.Left = 136, .Top = 8, .Width = 60, .Height = 13});
+  PasswordEdit = AddControl(form, "EDIT", "ABC", WS_TABSTOP | ES_AUTOHSCROLL | ES_PASSWORD,
+                            {.Left = 136, .Top = 24, .Width = 121, .Height = 24}, 0, WS_EX_CLIENTEDGE);
+  RememberMeCheckBox = AddControl(form, "BUTTON", "Remember me", WS_TABSTOP | BS_AUTOCHECKBOX,
+                                  {.Left = 8, .Top = 48, .Width = 97, .Height = 17});
+  LogInButton = AddControl(form, "BUTTON", "Log In", WS_TABSTOP | BS_DEFPUSHBUTTON,
+                           {.Left = 152, .Top = 72, .Width = 48, .Height = 25}, IDOK);
+  CancelButton = AddControl(form, "BUTTON", "Cancel", WS_TABSTOP | BS_PUSHBUTTON,
+                            {.Left = 208, .Top = 72, .Width = 48, .Height = 25}, IDCANCEL);
   // After Cancel in the tab order, so that keyboard users reach them too.
-  UsernameLabel =
-      AddControl(form, TLinkLabel::ClassName, "Forgot username?", WS_TABSTOP, 8, 69, 90, 13, UsernameLabelId);
-  PasswordLabel =
-      AddControl(form, TLinkLabel::ClassName, "Forgot password?", WS_TABSTOP, 8, 87, 90, 13, PasswordLabelId);
+  UsernameLabel = AddControl(form, TLinkLabel::ClassName, "Forgot username?", WS_TABSTOP,
+                             {.Left = 8, .Top = 69, .Width = 90, .Height = 13}, UsernameLabelId);
+  PasswordLabel = AddControl(form, TLinkLabel::ClassName, "Forgot password?", WS_TABSTOP,
+                             {.Left = 8, .Top = 87, .Width = 90, .Height = 13}, PasswordLabelId);
 }
 
 std::string TLogInForm::UserText() const { return WindowText(UserEdit); }
@@ -54,28 +58,13 @@ void TLogInForm::SetRememberMeChecked(bool checked) {
   SendMessageA(RememberMeCheckBox, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
-void TLogInForm::FormShow() { LoadRememberedCredentials(); }
+void TLogInForm::FormShow() { LoadRememberedCredentials(*this); }
 
 void TLogInForm::LogInButtonClick() {
-  EnableWindow(LogInButton, FALSE);
-  Application.SetBusy(true);
-  // Let the disabled button and the hourglass show before the request blocks the thread.
-  Application.ProcessMessages();
-  try {
-    SessionState.SessionId.clear();
-    SessionState.UserName = UserText();
-    const std::string key = MakeSignInKey(UserText(), PasswordText());
-    std::string reply;
-    if (!RetrieveUrl(BuildRequestUrl(1, {"key"}, {key}), reply)) {
-      ServerFailure();
-    } else {
-      HandleAnswer(reply);
-    }
-  } catch (...) {
-    EnableWindow(LogInButton, TRUE);
-    Application.SetBusy(false);
-    throw;
-  }
+  TBusy busy(LogInButton);
+  SessionState.SessionId.clear();
+  SessionState.UserName = UserText();
+  Request(1, "key", MakeSignInKey(UserText(), PasswordText()), &busy);
 }
 
 void TLogInForm::CancelButtonClick() { SetModalResult(TModalResult::Cancel); }
@@ -88,12 +77,7 @@ void TLogInForm::ShowMessage(const std::string& text) {
   if (!silent_) ::ShowMessage(text);
 }
 
-void TLogInForm::LoadRememberedCredentials() { ::LoadRememberedCredentials(*this); }
-void TLogInForm::SaveRememberedCredentials() { ::SaveRememberedCredentials(*this); }
-
 void TLogInForm::ServerFailure() {
-  Application.SetBusy(false);
-  EnableWindow(LogInButton, TRUE);
   ShowMessage("Failed to connect to server");
   SetModalResult(TModalResult::Cancel);
 }
@@ -102,21 +86,22 @@ void TLogInForm::HandleAnswer(const std::string& answer) {
   const TAnswerOutcome outcome = InterpretAnswer(answer, SessionState);
   if (outcome.Kind == TAnswerKind::Accepted) {
     SetModalResult(TModalResult::OK);
-    SaveRememberedCredentials();
+    SaveRememberedCredentials(*this);
   } else {
     ShowMessage(outcome.Message);
   }
-  EnableWindow(LogInButton, TRUE);
-  Application.SetBusy(false);
 }
 
-void TLogInForm::EndSession() {
+void TLogInForm::EndSession() { Request(2, "session", SessionState.SessionId); }
+
+void TLogInForm::Request(std::int32_t function, const char* name, const std::string& value, TBusy* busy) {
   std::string reply;
-  if (!RetrieveUrl(BuildRequestUrl(2, {"session"}, {SessionState.SessionId}), reply)) {
-    ServerFailure();
-  } else {
+  const bool retrieved = RetrieveUrl(BuildRequestUrl(function, {name}, {value}), reply);
+  if (busy) busy->End();
+  if (retrieved)
     HandleAnswer(reply);
-  }
+  else
+    ServerFailure();
 }
 
 void TLogInForm::EndSessionSilently() {

@@ -2,10 +2,11 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
-#include "credentials/credentials_store.h"
-#include "session/form.h"
+#include "credentials/credentials_fields.h"
+#include "ui/form.h"
 
 // The sign-in dialog: asks for a user name and a password, signs in with the service and leaves the
 // granted session in SessionState. The same object also sends the closing request of a session.
@@ -33,10 +34,6 @@ class TLogInForm : public TForm, public CredentialsFields {
   // EndSession while Windows ends the session: nobody is left to answer a message, so none is shown.
   void EndSessionSilently();
 
-  // The remembered credentials, loaded at each showing and stored or forgotten after an accepted answer.
-  void LoadRememberedCredentials();
-  void SaveRememberedCredentials();
-
   std::string UserText() const override;
   void SetUserText(const std::string& text) override;
   std::string PasswordText() const override;
@@ -49,5 +46,9 @@ class TLogInForm : public TForm, public CredentialsFields {
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
  private:
+  // One request of the service with a single parameter: the answer goes to HandleAnswer, a failed
+  // retrieval to ServerFailure, each after the busy state (if any) has ended.
+  void Request(std::int32_t function, const char* name, const std::string& value, TBusy* busy = nullptr);
+
   bool silent_ = false;
 };

@@ -1,150 +1,68 @@
-#include "session/form.h"
-
-#include <commctrl.h>
-#include <objbase.h>
+#include "ui/form.h"
 
 #include <exception>
 
-#include "session/link_label.h"
-#include "session/message.h"
-
-TApplication Application;
+#include "ui/message.h"
 
 namespace {
-
-constexpr char FormClassName[] = "QuillonForm";
-constexpr char PanelClassName[] = "QuillonPanel";
-
-LRESULT CALLBACK PanelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_COMMAND:
-    case WM_NOTIFY:
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN:
-    case WM_SETCURSOR:
-      if (message != WM_SETCURSOR || Application.Busy())
-        return SendMessageA(GetParent(window), message, wParam, lParam);
-      break;
-  }
-  return DefWindowProcA(window, message, wParam, lParam);
-}
-
-void RegisterPanelClass(HINSTANCE instance) {
-  WNDCLASSEXA panel{};
-  panel.cbSize = sizeof panel;
-  panel.lpfnWndProc = PanelProc;
-  panel.hInstance = instance;
-  panel.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-  panel.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  panel.lpszClassName = PanelClassName;
-  RegisterClassExA(&panel);
-}
 
 int WindowDpi(HWND window) {
   const UINT dpi = GetDpiForWindow(window);
   return dpi ? static_cast<int>(dpi) : 96;
 }
 
+// The other windows of the thread, disabled while a form is modal and enabled again however that ends.
+class TDisabledWindows {
+ public:
+  explicit TDisabledWindows(HWND modal) {
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM list) -> BOOL {
+          reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&windows_));
+    std::erase_if(windows_, [modal](HWND window) {
+      return window == modal || !IsWindowVisible(window) || !IsWindowEnabled(window);
+    });
+    for (HWND window : windows_) EnableWindow(window, FALSE);
+  }
+  ~TDisabledWindows() {
+    for (HWND window : windows_) EnableWindow(window, TRUE);
+  }
+  TDisabledWindows(const TDisabledWindows&) = delete;
+  TDisabledWindows& operator=(const TDisabledWindows&) = delete;
+
+ private:
+  std::vector<HWND> windows_;
+};
+
 }  // namespace
 
-// ---- TApplication
-
-void TApplication::Initialize(HINSTANCE instance) {
-  instance_ = instance;
-  // The manifest asks for this already; a program without it (a test) gets the same layout rules.
-  SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
-  comInitialized_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
-  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
-  InitCommonControlsEx(&controls);
-  RegisterPanelClass(instance);
-  TLinkLabel::Register(instance);
+void TForm::Register(HINSTANCE instance) {
+  WNDCLASSEXA form{};
+  form.cbSize = sizeof form;
+  form.lpfnWndProc = WindowProc;
+  form.hInstance = instance;
+  form.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  form.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  form.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(1));
+  form.lpszClassName = ClassName;
+  if (!RegisterClassExA(&form)) RaiseLastError("RegisterClassEx QuillonForm");
 }
-
-void TApplication::Finalize() {
-  mainForm_ = nullptr;
-  while (!forms_.empty()) forms_.pop_back();
-  if (comInitialized_) CoUninitialize();
-  comInitialized_ = false;
-}
-
-int TApplication::Run() {
-  if (mainForm_) mainForm_->Show();
-  MSG message;
-  BOOL got;
-  while ((got = GetMessageA(&message, nullptr, 0, 0)) > 0) {
-    if (!PreTranslate(message)) {
-      TranslateMessage(&message);
-      DispatchMessageA(&message);
-    }
-  }
-  terminated_ = true;
-  return got == 0 ? static_cast<int>(message.wParam) : 1;
-}
-
-void TApplication::Terminate() {
-  terminated_ = true;
-  PostQuitMessage(0);
-}
-
-void TApplication::ProcessMessages() {
-  MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-    if (message.message == WM_QUIT) {
-      // Leave it for the loop that owns it.
-      terminated_ = true;
-      PostQuitMessage(static_cast<int>(message.wParam));
-      return;
-    }
-    if (!PreTranslate(message)) {
-      TranslateMessage(&message);
-      DispatchMessageA(&message);
-    }
-  }
-}
-
-bool TApplication::PreTranslate(MSG& message) {
-  if (!message.hwnd) return false;
-  HWND root = GetAncestor(message.hwnd, GA_ROOT);
-  char className[32];
-  if (!root || !GetClassNameA(root, className, sizeof className) || lstrcmpA(className, FormClassName) != 0)
-    return false;
-  return IsDialogMessageA(root, &message);
-}
-
-void TApplication::SetBusy(bool busy) {
-  busy_ = busy;
-  SetCursor(LoadCursorA(nullptr, busy ? IDC_WAIT : IDC_ARROW));
-}
-
-// ---- TForm
 
 TForm::~TForm() {
   if (handle_) DestroyWindow(handle_);
-  if (font_) DeleteObject(font_);
 }
 
-void TForm::CreateForm(const char* caption, const Geometry& geometry) {
-  geometry_ = geometry;
-  WNDCLASSEXA existing{};
-  existing.cbSize = sizeof existing;
-  if (!GetClassInfoExA(Application.Instance(), FormClassName, &existing)) {
-    WNDCLASSEXA form{};
-    form.cbSize = sizeof form;
-    form.lpfnWndProc = WindowProc;
-    form.hInstance = Application.Instance();
-    form.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    form.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    form.hIcon = LoadIconA(Application.Instance(), MAKEINTRESOURCEA(1));
-    form.lpszClassName = FormClassName;
-    RegisterClassExA(&form);
-  }
-  CreateWindowExA(geometry.exStyle | WS_EX_CONTROLPARENT, FormClassName, caption, geometry.style, 0, 0,
-                  geometry.width, geometry.height, nullptr, nullptr, Application.Instance(), this);
+void TForm::CreateForm(const char* caption, const TGeometry& geometry) {
+  const DWORD exStyle = geometry.ExStyle | WS_EX_CONTROLPARENT;
+  if (!CreateWindowExA(exStyle, ClassName, caption, geometry.Style, 0, 0, geometry.Width, geometry.Height,
+                       nullptr, nullptr, Application.Instance(), this))
+    RaiseLastError(std::string("CreateWindowEx ") + caption);
   ApplyDpi(WindowDpi(handle_));
-
-  RECT bounds{0, 0, Scale(geometry.width), Scale(geometry.height)};
-  if (geometry.clientSize)
-    AdjustWindowRectExForDpi(&bounds, geometry.style, FALSE, geometry.exStyle | WS_EX_CONTROLPARENT, dpi_);
+  RECT bounds{0, 0, Scale(geometry.Width), Scale(geometry.Height)};
+  if (geometry.ClientSize) AdjustWindowRectExForDpi(&bounds, geometry.Style, FALSE, exStyle, dpi_);
   Place(bounds.right - bounds.left, bounds.bottom - bounds.top);
 }
 
@@ -164,38 +82,57 @@ void TForm::Place(int width, int height) {
                SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-HWND TForm::AddControl(HWND parent, const char* className, const char* text, DWORD style, int left, int top,
-                       int width, int height, int id, DWORD exStyle) {
+HWND TForm::AddControl(HWND parent, const char* className, const char* text, DWORD style,
+                       const TPlacement& placement, int id, DWORD exStyle) {
+  const RECT b = Bounds(parent, placement);
   HWND control =
-      CreateWindowExA(exStyle, className, text, style | WS_CHILD | WS_VISIBLE, Scale(left), Scale(top),
-                      Scale(width), Scale(height), parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                      Application.Instance(), nullptr);
-  SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-  placements_.push_back({control, {left, top, left + width, top + height}});
+      CreateWindowExA(exStyle, className, text, style | WS_CHILD | WS_VISIBLE, b.left, b.top,
+                      b.right - b.left, b.bottom - b.top, parent,
+                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), Application.Instance(), nullptr);
+  if (!control) RaiseLastError(std::string("CreateWindowEx ") + className);
+  SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
+  controls_.push_back({control, placement});
   return control;
 }
 
-void TForm::MoveControl(HWND control, int left, int top, int width, int height) {
-  for (auto& placement : placements_) {
-    if (placement.control == control) placement.bounds = {left, top, left + width, top + height};
+void TForm::SetControlWidth(HWND control, int width) {
+  for (auto& c : controls_) {
+    if (c.Window != control) continue;
+    c.Placement.Width = width;
+    PlaceControl(c);
   }
-  SetWindowPos(control, nullptr, Scale(left), Scale(top), Scale(width), Scale(height),
+}
+
+void TForm::LayOut() {
+  for (const auto& c : controls_) PlaceControl(c);
+}
+
+RECT TForm::Bounds(HWND parent, const TPlacement& p) const {
+  RECT client{};
+  GetClientRect(parent, &client);
+  int left = Scale(p.Left);
+  int width = Scale(p.Width);
+  if (p.Anchor == TAnchor::Right) left = client.right - Scale(p.Right) - width;
+  if (p.Anchor == TAnchor::LeftAndRight) width = client.right - Scale(p.Right) - left;
+  return {left, Scale(p.Top), left + width, Scale(p.Top) + Scale(p.Height)};
+}
+
+void TForm::PlaceControl(const TControl& c) const {
+  const RECT b = Bounds(GetParent(c.Window), c.Placement);
+  SetWindowPos(c.Window, nullptr, b.left, b.top, b.right - b.left, b.bottom - b.top,
                SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TForm::ApplyDpi(int dpi) {
   dpi_ = dpi;
-  HFONT old = font_;
-  font_ = CreateFontA(-MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                      "MS Sans Serif");
-  for (const auto& placement : placements_) {
-    const RECT& b = placement.bounds;
-    SetWindowPos(placement.control, nullptr, Scale(b.left), Scale(b.top), Scale(b.right - b.left),
-                 Scale(b.bottom - b.top), SWP_NOZORDER | SWP_NOACTIVATE);
-    SendMessageA(placement.control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
-  }
-  if (old) DeleteObject(old);
+  TFont font(CreateFontA(-MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                         DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif"));
+  for (const auto& c : controls_)
+    SendMessageA(c.Window, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
+  // The old font goes only now that no control uses it.
+  font_ = std::move(font);
+  LayOut();
 }
 
 void TForm::Show() {
@@ -224,21 +161,17 @@ TModalResult TForm::ShowModal() {
     return modalResult_;
   }
   modalResult_ = TModalResult::None;
+  // Declared before the other windows' guard, so that they are enabled again before this one hides: the
+  // activation then goes back to them.
+  struct TModalScope {
+    TForm& form;
+    ~TModalScope() {
+      ShowWindow(form.handle_, SW_HIDE);
+      form.modal_ = false;
+    }
+  } scope{*this};
   modal_ = true;
-
-  // Every other window of the program waits while this one is up.
-  std::vector<HWND> disabled;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND window, LPARAM list) -> BOOL {
-        reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&disabled));
-  std::erase_if(disabled, [this](HWND window) {
-    return window == handle_ || !IsWindowVisible(window) || !IsWindowEnabled(window);
-  });
-  for (HWND window : disabled) EnableWindow(window, FALSE);
+  const TDisabledWindows others(handle_);
 
   FormShow();
   // Wherever the user moved it last time, a dialog comes back in the middle of the screen.
@@ -259,15 +192,11 @@ TModalResult TForm::ShowModal() {
       modalResult_ = TModalResult::Cancel;
       break;
     }
-    if (!Application.PreTranslate(message)) {
+    if (!TApplication::PreTranslate(message)) {
       TranslateMessage(&message);
       DispatchMessageA(&message);
     }
   }
-
-  for (HWND window : disabled) EnableWindow(window, TRUE);
-  ShowWindow(handle_, SW_HIDE);
-  modal_ = false;
   return modalResult_;
 }
 
@@ -293,7 +222,7 @@ LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       }
       break;
     case WM_SIZE:
-      FormResize();
+      LayOut();
       return 0;
     case WM_DPICHANGED: {
       ApplyDpi(HIWORD(wParam));
@@ -329,9 +258,4 @@ LRESULT CALLBACK TForm::WindowProc(HWND window, UINT message, WPARAM wParam, LPA
     ShowMessage("Unexpected error");
   }
   return 0;
-}
-
-HWND CreatePanel(HWND parent) {
-  return CreateWindowExA(WS_EX_CONTROLPARENT, PanelClassName, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, parent,
-                         nullptr, Application.Instance(), nullptr);
 }

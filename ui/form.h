@@ -1,64 +1,38 @@
 #pragma once
 
-// The small window framework under the program's two windows: the application object with its message
-// loop, and a form base that places its controls in 96-DPI pixels, scaled to the window's DPI.
+// The base of the program's windows: a form that places its controls in 96-DPI pixels, scaled to the
+// window's DPI, keeps each at the edges it is anchored to, and runs its handlers by the names of its events.
 
 #include <windows.h>
 
-#include <memory>
 #include <string>
-#include <utility>
 #include <vector>
+
+#include "ui/application.h"
+#include "win32/handles.h"
 
 enum class TModalResult { None, OK, Cancel };
 
-class TForm;
+// The edges of its parent that a control keeps its distance to when the parent is resized.
+enum class TAnchor { Left, Right, LeftAndRight };
 
-class TApplication {
- public:
-  void Initialize(HINSTANCE instance);
-  HINSTANCE Instance() const { return instance_; }
-
-  // Makes a form that the application owns until Finalize; the first one made is the main form.
-  template <class Form, class... Args>
-  Form& CreateForm(Args&&... args) {
-    auto form = std::make_unique<Form>(std::forward<Args>(args)...);
-    Form& made = *form;
-    forms_.push_back(std::move(form));
-    if (!mainForm_) mainForm_ = &made;
-    return made;
-  }
-  TForm* MainForm() const { return mainForm_; }
-  // Releases the forms, newest first, and COM.
-  void Finalize();
-
-  // Shows the main form and runs the message loop until the quit message; returns its exit code.
-  int Run();
-  // Posts the quit message. From then on a modal form that is started ends at once with Cancel.
-  void Terminate();
-  bool Terminated() const { return terminated_; }
-  // Dispatches the messages that are waiting, without blocking.
-  void ProcessMessages();
-  // Routes a message to the dialog navigation of the form that holds it; true when it was used there.
-  bool PreTranslate(MSG& message);
-
-  // The screen cursor: the hourglass while a request blocks the thread.
-  void SetBusy(bool busy);
-  bool Busy() const { return busy_; }
-
- private:
-  HINSTANCE instance_ = nullptr;
-  std::vector<std::unique_ptr<TForm>> forms_;
-  TForm* mainForm_ = nullptr;
-  bool comInitialized_ = false;
-  bool terminated_ = false;
-  bool busy_ = false;
+// Where a control sits in its parent, in 96-DPI pixels. Left is its distance from the parent's left edge,
+// Right from the parent's right edge; which of them holds is its anchor's to say. With both, the width
+// follows the parent's.
+struct TPlacement {
+  int Left = 0;
+  int Top = 0;
+  int Width = 0;
+  int Height = 0;
+  int Right = 0;
+  TAnchor Anchor = TAnchor::Left;
 };
-
-extern TApplication Application;
 
 class TForm {
  public:
+  static constexpr char ClassName[] = "QuillonForm";
+  static void Register(HINSTANCE instance);
+
   TForm() = default;
   TForm(const TForm&) = delete;
   TForm& operator=(const TForm&) = delete;
@@ -73,6 +47,7 @@ class TForm {
   // As the close box: the close event runs, then the form is hidden; the main form ends the program.
   void Close();
   // Shows the form modally, centred on the screen, until its modal result is set, and returns that result.
+  // The program's other windows wait meanwhile, and are usable again however it ends.
   TModalResult ShowModal();
   TModalResult ModalResult() const { return modalResult_; }
   void SetModalResult(TModalResult result) { modalResult_ = result; }
@@ -86,26 +61,29 @@ class TForm {
   int Scale(int pixels) const { return MulDiv(pixels, dpi_, 96); }
 
  protected:
-  struct Geometry {
-    DWORD style;
-    DWORD exStyle;
-    int width;  // 96-DPI pixels
-    int height;
-    bool clientSize;  // width and height are of the client area, not of the whole window
+  struct TGeometry {
+    DWORD Style;
+    DWORD ExStyle;
+    int Width;  // 96-DPI pixels
+    int Height;
+    bool ClientSize;  // Width and Height are of the client area, not of the whole window
   };
-  void CreateForm(const char* caption, const Geometry& geometry);
+  // Makes the window, centred on the screen. Raises an error when it cannot be made.
+  void CreateForm(const char* caption, const TGeometry& geometry);
 
-  // A child control, created at a 96-DPI position and re-placed whenever the DPI changes.
-  HWND AddControl(HWND parent, const char* className, const char* text, DWORD style, int left, int top,
-                  int width, int height, int id = 0, DWORD exStyle = 0);
-  void MoveControl(HWND control, int left, int top, int width, int height);
-  HFONT Font() const { return font_; }
+  // A child control, placed now and whenever its parent's size or the DPI changes. Raises an error when it
+  // cannot be made.
+  HWND AddControl(HWND parent, const char* className, const char* text, DWORD style,
+                  const TPlacement& placement, int id = 0, DWORD exStyle = 0);
+  // A control's new width; the rest of its placement stays.
+  void SetControlWidth(HWND control, int width);
+  // Places every control for its parent's size and the DPI, parents before their children.
+  void LayOut();
+  HFONT Font() const { return font_.Get(); }
 
   virtual void FormShow() {}
   virtual void FormClose() {}
-  // Called after the window's size or DPI changed.
-  virtual void FormResize() {}
-  // Called after the controls were re-placed and given the font of a new DPI.
+  // Called after the controls were placed and given the font of a new DPI.
   virtual void DpiChanged() {}
   virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   // True for a form that ends the program when it closes.
@@ -117,16 +95,19 @@ class TForm {
   // Gives the window this outer size, centred on its screen.
   void Place(int width, int height);
 
-  struct Placement {
-    HWND control;
-    RECT bounds;  // 96-DPI pixels
+  struct TControl {
+    HWND Window;
+    TPlacement Placement;
   };
+  // Where a control of this placement goes in parent now, in its pixels.
+  RECT Bounds(HWND parent, const TPlacement& placement) const;
+  void PlaceControl(const TControl& control) const;
 
+  // Outlives the window, which the destructor destroys, since its controls use it.
+  TFont font_;
   HWND handle_ = nullptr;
-  HFONT font_ = nullptr;
   int dpi_ = 96;
-  Geometry geometry_{};
-  std::vector<Placement> placements_;
+  std::vector<TControl> controls_;
   TModalResult modalResult_ = TModalResult::None;
   bool modal_ = false;
   int closes_ = 0;
@@ -134,6 +115,3 @@ class TForm {
 
 // The text of a window or control, in the ANSI code page.
 std::string WindowText(HWND window);
-
-// A bar without a bevel that holds controls and passes their notifications to its parent.
-HWND CreatePanel(HWND parent);

@@ -1,16 +1,13 @@
-#include "session/link_label.h"
+#include "ui/link_label.h"
 
 #include <string>
+#include <utility>
+
+#include "ui/form.h"
 
 namespace {
 
 constexpr COLORREF Navy = RGB(0, 0, 128);
-
-std::string TextOf(HWND window) {
-  std::string text(static_cast<std::size_t>(GetWindowTextLengthA(window)) + 1, '\0');
-  text.resize(static_cast<std::size_t>(GetWindowTextA(window, text.data(), static_cast<int>(text.size()))));
-  return text;
-}
 
 }  // namespace
 
@@ -23,11 +20,7 @@ void TLinkLabel::Register(HINSTANCE instance) {
   link.hCursor = LoadCursorA(nullptr, IDC_HAND);
   link.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   link.lpszClassName = ClassName;
-  RegisterClassExA(&link);
-}
-
-TLinkLabel::~TLinkLabel() {
-  if (font_) DeleteObject(font_);
+  if (!RegisterClassExA(&link)) RaiseLastError("RegisterClassEx QuillonLink");
 }
 
 LRESULT CALLBACK TLinkLabel::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -51,7 +44,7 @@ LRESULT TLinkLabel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (LOWORD(lParam)) InvalidateRect(window_, nullptr, TRUE);
       return 0;
     case WM_GETFONT:
-      return reinterpret_cast<LRESULT>(font_);
+      return reinterpret_cast<LRESULT>(font_.Get());
     case WM_PAINT:
       Paint();
       return 0;
@@ -80,31 +73,23 @@ void TLinkLabel::SetFont(HFONT font) {
   LOGFONTA face{};
   if (!font || !GetObjectA(font, sizeof face, &face)) return;
   face.lfUnderline = TRUE;
-  if (HFONT underlined = CreateFontIndirectA(&face)) {
-    if (font_) DeleteObject(font_);
-    font_ = underlined;
-  }
+  if (TFont underlined(CreateFontIndirectA(&face)); underlined) font_ = std::move(underlined);
 }
 
 void TLinkLabel::Paint() {
-  PAINTSTRUCT paint;
-  HDC dc = BeginPaint(window_, &paint);
-  const std::string text = TextOf(window_);
-  HGDIOBJ old = SelectObject(dc, font_ ? font_ : GetStockObject(DEFAULT_GUI_FONT));
-  SetTextColor(dc, Navy);
-  SetBkMode(dc, TRANSPARENT);
+  const TPaintDc dc(window_);
+  const std::string text = WindowText(window_);
+  const TSelection font(dc.Get(), font_ ? font_.Get() : GetStockObject(DEFAULT_GUI_FONT));
+  SetTextColor(dc.Get(), Navy);
+  SetBkMode(dc.Get(), TRANSPARENT);
   RECT bounds{};
   GetClientRect(window_, &bounds);
-  DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &bounds,
-            DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+  constexpr UINT Format = DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX;
+  DrawTextA(dc.Get(), text.c_str(), static_cast<int>(text.size()), &bounds, Format);
   if (GetFocus() == window_) {
-    RECT extent = bounds;
-    DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &extent,
-              DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX | DT_CALCRECT);
-    DrawFocusRect(dc, &extent);
+    DrawTextA(dc.Get(), text.c_str(), static_cast<int>(text.size()), &bounds, Format | DT_CALCRECT);
+    DrawFocusRect(dc.Get(), &bounds);
   }
-  SelectObject(dc, old);
-  EndPaint(window_, &paint);
 }
 
 void TLinkLabel::Clicked() const {

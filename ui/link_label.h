@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "win32/handles.h"
+
 // A web link in a form: navy, underlined, the hand cursor. A click, or Enter or Space while it has the
 // focus, tells the parent as a static control with SS_NOTIFY would: WM_COMMAND with STN_CLICKED.
 class TLinkLabel {
@@ -11,7 +13,6 @@ class TLinkLabel {
 
  private:
   explicit TLinkLabel(HWND window) : window_(window) {}
-  ~TLinkLabel();
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void SetFont(HFONT font);
@@ -19,5 +20,5 @@ class TLinkLabel {
   void Clicked() const;
 
   HWND window_;
-  HFONT font_ = nullptr;  // the parent's font, underlined; this link's own
+  TFont font_;  // the font it was given, underlined
 };

@@ -1,4 +1,4 @@
-#include "session/message.h"
+#include "ui/message.h"
 
 #ifdef _WIN32
 #include <windows.h>

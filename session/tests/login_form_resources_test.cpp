@@ -12,14 +12,16 @@
 #include <map>
 #include <optional>
 
+#include "credentials/credentials_store.h"
+#include "credentials/registry_win32.h"
 #include "service/executable.h"
 #include "service/request.h"
 #include "service/tests/loopback_server.h"
 #include "service/tests/proxy_setting.h"
-#include "session/form.h"
 #include "session/login_form.h"
 #include "session/protocol.h"
 #include "session/tests/process_counters.h"
+#include "ui/form.h"
 
 namespace {
 
@@ -166,11 +168,11 @@ class LogInFormResourcesTest : public ::testing::Test {
     form.SetUserText(user);
     form.SetPasswordText(password);
     form.SetRememberMeChecked(remember);
-    form.SaveRememberedCredentials();
+    SaveRememberedCredentials(form);
     form.SetUserText("");
     form.SetPasswordText("");
     form.SetRememberMeChecked(!remember);
-    form.LoadRememberedCredentials();
+    LoadRememberedCredentials(form);
     ASSERT_EQ(form.UserText(), remember ? user : "") << round;
     ASSERT_EQ(form.PasswordText(), remember ? password : "") << round;
     ASSERT_EQ(form.RememberMeChecked(), remember) << round;

@@ -13,11 +13,11 @@
 #include "service/request.h"
 #include "service/tests/loopback_server.h"
 #include "service/tests/proxy_setting.h"
-#include "session/form.h"
 #include "session/login_form.h"
-#include "session/message.h"
 #include "session/session_state.h"
 #include "tools/gui/driver.h"
+#include "ui/form.h"
+#include "ui/message.h"
 
 namespace {
 

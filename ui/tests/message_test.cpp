@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "session/message.h"
+#include "ui/message.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -1,0 +1,99 @@
+#include "ui/application.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+
+#include <system_error>
+
+#include "ui/form.h"
+#include "ui/link_label.h"
+#include "ui/panel.h"
+
+TApplication Application;
+
+void TApplication::Initialize(HINSTANCE instance) {
+  instance_ = instance;
+  // The manifest asks for this already; a program without it (a test) gets the same layout rules.
+  SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+  comInitialized_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+  TForm::Register(instance);
+  TPanel::Register(instance);
+  TLinkLabel::Register(instance);
+}
+
+void TApplication::Finalize() {
+  mainForm_ = nullptr;
+  while (!forms_.empty()) forms_.pop_back();
+  if (comInitialized_) CoUninitialize();
+  comInitialized_ = false;
+}
+
+int TApplication::Run() {
+  if (mainForm_) mainForm_->Show();
+  MSG message;
+  BOOL got;
+  while ((got = GetMessageA(&message, nullptr, 0, 0)) > 0) {
+    if (!PreTranslate(message)) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+  }
+  terminated_ = true;
+  return got == 0 ? static_cast<int>(message.wParam) : 1;
+}
+
+void TApplication::Terminate() {
+  terminated_ = true;
+  PostQuitMessage(0);
+}
+
+void TApplication::ProcessMessages() {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      // Leave it for the loop that owns it.
+      terminated_ = true;
+      PostQuitMessage(static_cast<int>(message.wParam));
+      return;
+    }
+    if (!PreTranslate(message)) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+  }
+}
+
+bool TApplication::PreTranslate(MSG& message) {
+  if (!message.hwnd) return false;
+  HWND root = GetAncestor(message.hwnd, GA_ROOT);
+  char className[32];
+  if (!root || !GetClassNameA(root, className, sizeof className) ||
+      lstrcmpA(className, TForm::ClassName) != 0)
+    return false;
+  return IsDialogMessageA(root, &message);
+}
+
+void TApplication::SetBusy(bool busy) {
+  busy_ = busy;
+  SetCursor(LoadCursorA(nullptr, busy ? IDC_WAIT : IDC_ARROW));
+}
+
+TBusy::TBusy(HWND control) : control_(control) {
+  EnableWindow(control_, FALSE);
+  Application.SetBusy(true);
+  // Let the disabled control and the hourglass show before the request blocks the thread.
+  Application.ProcessMessages();
+}
+
+void TBusy::End() {
+  if (ended_) return;
+  ended_ = true;
+  EnableWindow(control_, TRUE);
+  Application.SetBusy(false);
+}
+
+void RaiseLastError(const std::string& what) {
+  throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), what);
+}

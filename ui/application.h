@@ -1,0 +1,76 @@
+#pragma once
+
+// The application object: the program's forms, its one message loop, and the busy state of a request.
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+class TForm;
+
+class TApplication {
+ public:
+  // DPI awareness, COM on this thread, the common controls and the window classes of the framework.
+  // Raises an error when a window class cannot be registered.
+  void Initialize(HINSTANCE instance);
+  HINSTANCE Instance() const { return instance_; }
+
+  // Makes a form that the application owns until Finalize; the first one made is the main form.
+  template <class Form, class... Args>
+  Form& CreateForm(Args&&... args) {
+    auto form = std::make_unique<Form>(std::forward<Args>(args)...);
+    Form& made = *form;
+    forms_.push_back(std::move(form));
+    if (!mainForm_) mainForm_ = &made;
+    return made;
+  }
+  TForm* MainForm() const { return mainForm_; }
+  // Releases the forms, newest first, and COM.
+  void Finalize();
+
+  // Shows the main form and runs the message loop until the quit message; returns its exit code.
+  int Run();
+  // Posts the quit message. From then on a modal form that is started ends at once with Cancel.
+  void Terminate();
+  bool Terminated() const { return terminated_; }
+  // Dispatches the messages that are waiting, without blocking.
+  void ProcessMessages();
+  // Routes a message to the dialog navigation of the form that holds it; true when it was used there.
+  static bool PreTranslate(MSG& message);
+
+  // The screen cursor: the hourglass while a request blocks the thread.
+  void SetBusy(bool busy);
+  bool Busy() const { return busy_; }
+
+ private:
+  HINSTANCE instance_ = nullptr;
+  std::vector<std::unique_ptr<TForm>> forms_;
+  TForm* mainForm_ = nullptr;
+  bool comInitialized_ = false;
+  bool terminated_ = false;
+  bool busy_ = false;
+};
+
+extern TApplication Application;
+
+// The busy state of a request that blocks the thread: the control that started it disabled and the
+// hourglass shown, and the waiting messages processed so that this shows before the request begins. Ends
+// when the guard goes or at End(), which comes before any message box about the answer.
+class TBusy {
+ public:
+  explicit TBusy(HWND control);
+  ~TBusy() { End(); }
+  TBusy(const TBusy&) = delete;
+  TBusy& operator=(const TBusy&) = delete;
+  void End();
+
+ private:
+  HWND control_;
+  bool ended_ = false;
+};
+
+// Raises std::system_error with GetLastError() and what failed.
+[[noreturn]] void RaiseLastError(const std::string& what);
