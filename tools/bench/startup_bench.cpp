@@ -1,9 +1,12 @@
-// Times Quillon.exe as a user meets it, against bare baselines measured in the same run:
+// Times Quillon.exe as a user meets it, against baselines measured in the same run:
 //   start-up: from starting the process to its sign-in dialog being visible, against minimal_window.exe
-//             showing its one window;
+//             showing its one window, and against limit_startup.exe, which shows the same dialog over the
+//             same hidden main window with the plainest code;
 //   sign-in:  from pressing "Log In" to the main window being visible, against one bare WinINet request of
 //             the same address with the same answer, made by this process and, as the first request of a
-//             fresh process, by bare_request.exe.
+//             fresh process, by bare_request.exe; and against limit_signin.exe, which makes that request,
+//             loads the answer with MSXML 6 and shows a main window, all first of its process, from the
+//             press of its own "Log In" button.
 // Runs alternate between the programs and the baselines; prints medians and ratios.
 //
 //   startup_bench [--program PATH]... [RUNS]
@@ -112,6 +115,37 @@ double RunMinimal() {
   return startUp;
 }
 
+double RunLimitStartup() {
+  const gui::Program program(LIMIT_STARTUP_EXE);
+  HWND window = nullptr;
+  const double startUp =
+      Milliseconds(AwaitWindow(program, gui::SignInCaption, &window) - program.StartedAt());
+  PostMessageA(window, WM_CLOSE, 0, 0);
+  if (program.ExitCode() != 0) throw std::runtime_error("limit_startup.exe did not end cleanly");
+  return startUp;
+}
+
+// Timed as Quillon's sign-in is: settled, then pressed, then polled from here.
+double RunLimitSignIn(const std::string& address) {
+  const gui::Program program(LIMIT_SIGNIN_EXE, Quoted(address) + ' ' + User);
+  HWND window = nullptr;
+  AwaitWindow(program, gui::SignInCaption, &window);
+  // Twice, as Quillon before and after the typing: the press comes as long after the start.
+  LetSettle(program);
+  LetSettle(program);
+  HWND main = HiddenMainWindow(program);
+  HWND logIn = gui::Control(window, "Button", 0);
+  const auto pressed = Clock::now();
+  gui::Click(logIn);
+  const double signIn = Milliseconds(AwaitVisible(main, "limit_signin.exe's main window") - pressed);
+  // The answer was read, not just received.
+  if (gui::Text(gui::Control(main, "Static", 1)) != "Access level: Admin")
+    throw std::runtime_error("limit_signin.exe did not read the answer's access level");
+  PostMessageA(main, WM_CLOSE, 0, 0);
+  if (program.ExitCode() != 0) throw std::runtime_error("limit_signin.exe did not end cleanly");
+  return signIn;
+}
+
 double RunFreshProcessRequest(const std::string& address) {
   const gui::Program request(BARE_REQUEST_EXE, Quoted(address));
   const long microseconds = request.ExitCode();
@@ -151,7 +185,7 @@ void Bench(const std::vector<std::string>& programs, int runs) {
   // Wine is still tearing an ended process's windows down for a while; a start then is slower.
   const auto quiet = [] { Sleep(300); };
   std::vector<std::vector<double>> startUp(programs.size()), signIn(programs.size());
-  std::vector<double> minimal, fresh, here;
+  std::vector<double> minimal, fresh, here, limitStartUp, limitSignIn;
   for (int run = -1; run < runs; ++run) {
     const bool counted = run >= 0;  // the warm-up brings the files into the cache
     for (std::size_t p = 0; p < programs.size(); ++p) {
@@ -162,16 +196,26 @@ void Bench(const std::vector<std::string>& programs, int runs) {
     }
     const double m = RunMinimal();
     quiet();
+    const double ls = RunLimitStartup();
+    quiet();
+    const double li = RunLimitSignIn(address);
+    quiet();
     const double f = RunFreshProcessRequest(address), h = RunRequest(address);
-    if (counted) minimal.push_back(m), fresh.push_back(f), here.push_back(h);
+    if (counted) {
+      minimal.push_back(m), fresh.push_back(f), here.push_back(h);
+      limitStartUp.push_back(ls), limitSignIn.push_back(li);
+    }
   }
   ForgetRemembered();
 
   const double m = Median(minimal), f = Median(fresh), h = Median(here);
+  const double ls = Median(limitStartUp), li = Median(limitSignIn);
   std::printf("medians (and minimums) of %d runs each\n", runs);
   std::printf("minimal_window.exe to its window     %7.1f ms (%5.1f)\n", m, Min(minimal));
+  std::printf("limit_startup.exe to its dialog      %7.1f ms (%5.1f)\n", ls, Min(limitStartUp));
   std::printf("bare request in a fresh process      %7.1f ms (%5.1f)\n", f, Min(fresh));
   std::printf("bare request in this process         %7.1f ms (%5.1f)\n", h, Min(here));
+  std::printf("limit_signin.exe to its main window  %7.1f ms (%5.1f)\n", li, Min(limitSignIn));
   for (std::size_t p = 0; p < programs.size(); ++p) {
     const double s = Median(startUp[p]), i = Median(signIn[p]);
     std::printf("%s\n", gui::WindowsPath(programs[p]).c_str());
@@ -181,6 +225,10 @@ void Bench(const std::vector<std::string>& programs, int runs) {
         "  Log In to the main window          %7.1f ms (%5.1f)  %.2f x request here (%.2f), %.2f x fresh "
         "(%.2f)\n",
         i, Min(signIn[p]), i / h, Min(signIn[p]) / Min(here), i / f, Min(signIn[p]) / Min(fresh));
+    std::printf("  start-up                           %7.2f x limit (%.2f)\n", s / ls,
+                Min(startUp[p]) / Min(limitStartUp));
+    std::printf("  sign-in                            %7.2f x limit (%.2f)\n", i / li,
+                Min(signIn[p]) / Min(limitSignIn));
   }
 }
 
