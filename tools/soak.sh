@@ -19,6 +19,10 @@ cmake --preset host >/dev/null && cmake --build --preset host -j "$jobs" --targe
 
 windows_build=$PWD/build/windows
 failed_log=$windows_build/Testing/Temporary/LastTestsFailed.log
+# The output of each run with a failure stays here, to tell what the failing step waited for.
+logs=$windows_build/soak
+rm -rf "$logs"
+mkdir -p "$logs"
 source tools/wine-session.sh
 busy=()
 stop() {
@@ -39,15 +43,17 @@ echo "=== $runs runs of ${#tests[@]} windows tests, $jobs busy loops beside them
 for ((run = 1; run <= runs; ++run)); do
   rm -f "$failed_log"
   started=$SECONDS
-  ctest --preset windows >/dev/null 2>&1
+  ctest --preset windows --output-on-failure >"$logs/run-$run.log" 2>&1
   count=0
   if [ -e "$failed_log" ]; then
+    echo "run $run: output in $logs/run-$run.log"
     while IFS=: read -r _ name; do
       failures[$name]=$((${failures[$name]:-0} + 1))
       count=$((count + 1))
     done <"$failed_log"
   fi
   echo "run $run: $count failed, $((SECONDS - started)) s"
+  [ "$count" -eq 0 ] && rm -f "$logs/run-$run.log"
 done
 
 echo
