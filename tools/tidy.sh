@@ -11,7 +11,7 @@ jobs=$(nproc)
 # A path as a regular expression that matches it alone.
 literal() { printf '^%s$\n' "$(printf '%s' "$1" | sed 's/[][\\.^$*+?(){}|]/\\&/g')"; }
 
-ours="$(literal "$root" | sed 's/\$$//')/(app|credentials|resources|service|session|tools)/"
+ours="$(literal "$root" | sed 's/\$$//')/(app|credentials|resources|service|session|tools|ui|win32)/"
 
 files_of() {
   sed -n 's/^ *"file": "\(.*\)",\{0,1\}$/\1/p' "$1/compile_commands.json" | grep -E "$ours" | sort -u

@@ -136,7 +136,7 @@ std::string DismissMessageBox(const std::string& caption, DWORD pid) {
     box = FindVisible(caption, pid);
     return box && ClassOf(box) == "#32770";
   });
-  const std::string text = MessageBoxText(box);
+  std::string text = MessageBoxText(box);
   // By its identifier: the system names the button in its own language.
   HWND ok = GetDlgItem(box, IDOK);
   if (!ok) throw StepFailed("the message box " + Quoted(text) + " has no OK button");
