@@ -164,10 +164,10 @@ TModalResult TForm::ShowModal() {
   // Declared before the other windows' guard, so that they are enabled again before this one hides: the
   // activation then goes back to them.
   struct TModalScope {
-    TForm& form;
+    TForm& Form;
     ~TModalScope() {
-      ShowWindow(form.handle_, SW_HIDE);
-      form.modal_ = false;
+      ShowWindow(Form.handle_, SW_HIDE);
+      Form.modal_ = false;
     }
   } scope{*this};
   modal_ = true;

@@ -16,14 +16,14 @@
 namespace {
 
 struct TCodePageCase {
-  const char* locale;  // of the Wine prefix (QUILLON_WINE_LOCALE), which gives the code page
-  UINT codePage;
-  const char* fileName;  // the executable's, in the code page
-  const char* title;
-  const char* user;
-  const char* password;
-  const char* refusalUtf8;  // the service's message, as it sends it
-  const char* refusal;      // the same in the code page
+  const char* Locale;  // of the Wine prefix (QUILLON_WINE_LOCALE), which gives the code page
+  UINT CodePage;
+  const char* FileName;  // the executable's, in the code page
+  const char* Title;
+  const char* User;
+  const char* Password;
+  const char* RefusalUtf8;  // the service's message, as it sends it
+  const char* Refusal;      // the same in the code page
 };
 
 const TCodePageCase Cases[] = {
@@ -69,48 +69,48 @@ TEST(CodePage, TheFileNameAndTheTextsOfUserServiceAndRegistryKeepTheirCharacters
   const char* locale = std::getenv("QUILLON_WINE_LOCALE");
   const TCodePageCase* c = nullptr;
   for (const auto& row : Cases)
-    if (std::string(row.locale) == (locale ? locale : "C.UTF-8")) c = &row;
+    if (std::string(row.Locale) == (locale ? locale : "C.UTF-8")) c = &row;
   ASSERT_TRUE(c) << "no case for the locale " << locale;
   // Wine falls back to code page 1252 where a locale is missing.
-  ASSERT_EQ(GetACP(), c->codePage) << "in " << c->locale << ": is the locale made (tools/setup.sh)?";
+  ASSERT_EQ(GetACP(), c->CodePage) << "in " << c->Locale << ": is the locale made (tools/setup.sh)?";
 
   ForgetRemembered();
   // The sign-in key is made of the bytes as typed, in the code page.
-  const std::string key = UrlEncode(EncodeBase64(std::string(c->user) + "|" + c->password));
+  const std::string key = UrlEncode(EncodeBase64(std::string(c->User) + "|" + c->Password));
   LoopbackServer server([&](const LoopbackServer::Request& request) {
-    if (request.target.find("func=2&") != std::string::npos)
+    if (request.Target.find("func=2&") != std::string::npos)
       return LoopbackServer::Reply(200, R"(<Brovik><license><session id="S-1"/></license></Brovik>)");
-    if (request.target.ends_with("&key=" + key))
+    if (request.Target.ends_with("&key=" + key))
       return LoopbackServer::Reply(
           200, R"(<Brovik><license><session id="S-1" accessLevel="3"/></license></Brovik>)");
     return LoopbackServer::Reply(200,
                                  std::string(R"(<?xml version="1.0" encoding="UTF-8"?><Brovik><license>)") +
-                                     "<error code=\"5\">" + c->refusalUtf8 + "</error></license></Brovik>");
+                                     "<error code=\"5\">" + c->RefusalUtf8 + "</error></license></Brovik>");
   });
   const ProxySetting proxy(server.Port());
-  const ProgramCopy copy(c->fileName);
+  const ProgramCopy copy(c->FileName);
   {
     const gui::Program program(copy.Path());
     const auto dialog = gui::AwaitSignInDialog(program.Pid());
-    dialog.Type({c->user, "?", true});
+    dialog.Type({c->User, "?", true});
     gui::Click(dialog.LogIn());
-    EXPECT_EQ(gui::DismissMessageBox(c->title, program.Pid()),
-              std::string("Unable to log in: ") + c->refusal + " (error code 5)");
+    EXPECT_EQ(gui::DismissMessageBox(c->Title, program.Pid()),
+              std::string("Unable to log in: ") + c->Refusal + " (error code 5)");
     dialog.AwaitReady();
-    dialog.Type({c->user, c->password, true});
+    dialog.Type({c->User, c->Password, true});
     gui::Click(dialog.LogIn());
     const auto main = gui::AwaitMainWindow(program.Pid());
-    EXPECT_EQ(main.Labels()[0], std::string("User name: ") + c->user);
+    EXPECT_EQ(main.Labels()[0], std::string("User name: ") + c->User);
     main.Exit(program);
     EXPECT_EQ(program.ExitCode(), 0);
   }
   const auto requests = server.Requests();
   ASSERT_EQ(requests.size(), 3u);
-  for (const auto& request : requests) EXPECT_EQ(request.Header("User-Agent"), c->fileName);
+  for (const auto& request : requests) EXPECT_EQ(request.Header("User-Agent"), c->FileName);
   {
     const gui::Program program(copy.Path());
     const auto dialog = gui::AwaitSignInDialog(program.Pid());
-    EXPECT_EQ(dialog.Shown(), (gui::Fields{c->user, c->password, true}));
+    EXPECT_EQ(dialog.Shown(), (gui::Fields{c->User, c->Password, true}));
     gui::Click(dialog.Cancel());
     EXPECT_EQ(program.ExitCode(), 0);
   }

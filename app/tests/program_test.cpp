@@ -18,7 +18,7 @@ using namespace std::chrono_literals;
 using gui::Program;
 
 bool SignInOf(const LoopbackServer::Request& request, const std::string& user) {
-  return request.target.find("&key=" + UrlEncode(EncodeBase64(user + "|"))) != std::string::npos;
+  return request.Target.find("&key=" + UrlEncode(EncodeBase64(user + "|"))) != std::string::npos;
 }
 
 // "locked" and "locked-erring" get an error with a session, as a faulty service might send; anyone else
@@ -26,8 +26,8 @@ bool SignInOf(const LoopbackServer::Request& request, const std::string& user) {
 // ends in "erring" gets an error, that of "cut" a connection cut before any answer; others an empty answer,
 // which is accepted.
 LoopbackServer::Response Answer(const LoopbackServer::Request& request) {
-  if (const auto at = request.target.find("func=2&session="); at != std::string::npos) {
-    const std::string session = request.target.substr(at + 15);
+  if (const auto at = request.Target.find("func=2&session="); at != std::string::npos) {
+    const std::string session = request.Target.substr(at + 15);
     if (session.ends_with("erring"))
       return LoopbackServer::Reply(200,
                                    R"(<Brovik><license><error code="9">Gone</error></license></Brovik>)");
@@ -76,15 +76,15 @@ class ProgramTest : public ::testing::Test {
 // One start per build: the caption carries its version, and the bar keeps the Tools button at the right.
 TEST_F(ProgramTest, CaptionCarriesTheTrimmedFileVersionAndToolsKeepsToTheRightEdge) {
   const struct {
-    const char* path;
-    const char* caption;
+    const char* Path;
+    const char* Caption;
   } cases[] = {{QUILLON_EXE_4690, "Quillon V4.6.9"}, {QUILLON_EXE_NO_VERSION, "Quillon V"}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.path);
-    Program program(c.path);
+    SCOPED_TRACE(c.Path);
+    Program program(c.Path);
     gui::AwaitSignInDialog(program.Pid()).SignIn("alice", "");
     const auto main = gui::AwaitMainWindow(program.Pid());
-    EXPECT_EQ(gui::Text(main.Handle()), c.caption);
+    EXPECT_EQ(gui::Text(main.Handle()), c.Caption);
     RECT bounds{};
     GetWindowRect(main.Handle(), &bounds);
     EXPECT_EQ(bounds.right - bounds.left, 763);
@@ -118,9 +118,9 @@ TEST_F(ProgramTest, AHeldSessionIsClosedOnceAtTheEndSilentlyWhenWindowsEnds) {
   };  // the dialog's Cancel, wineboot --end-session, or bare
       // messages, which leave the program to end by itself
   const struct {
-    const char* user;  // signs in; none leaves the first dialog up
-    End end;
-    const char* closed;
+    const char* User;  // signs in; none leaves the first dialog up
+    End End;
+    const char* Closed;
   } cases[] = {
       {"locked", End::Cancel, "S-locked"},  // the dialog stays up, the main window was never shown
       {"alice", End::Wineboot, "S-alice"},
@@ -133,9 +133,9 @@ TEST_F(ProgramTest, AHeldSessionIsClosedOnceAtTheEndSilentlyWhenWindowsEnds) {
       {"locked-erring", End::Messages, "S-locked-erring"},
   };
   for (const auto& c : cases) {
-    const std::string user = c.user ? c.user : "";
+    const std::string user = c.User ? c.User : "";
     const char* const ends[] = {"Cancel", "wineboot", "messages"};
-    SCOPED_TRACE((c.user ? user : "nobody") + ", " + ends[static_cast<int>(c.end)]);
+    SCOPED_TRACE((c.User ? user : "nobody") + ", " + ends[static_cast<int>(c.End)]);
     server.ForgetRequests();
     Program program(QUILLON_EXE);
     const auto dialog = gui::AwaitSignInDialog(program.Pid());
@@ -143,7 +143,7 @@ TEST_F(ProgramTest, AHeldSessionIsClosedOnceAtTheEndSilentlyWhenWindowsEnds) {
       dialog.SignIn(user, "");
       EXPECT_EQ(gui::DismissMessageBox("Quillon", program.Pid()), "Unable to log in: Locked (error code 7)");
       dialog.AwaitReady();
-    } else if (c.user) {
+    } else if (c.User) {
       dialog.SignIn(user, "");
       gui::AwaitMainWindow(program.Pid());
     }
@@ -152,7 +152,7 @@ TEST_F(ProgramTest, AHeldSessionIsClosedOnceAtTheEndSilentlyWhenWindowsEnds) {
       HWND shown = gui::FindVisible("Quillon", program.Pid());
       return shown ? gui::MessageBoxText(shown) : std::string("none");
     };
-    switch (c.end) {
+    switch (c.End) {
       case End::Cancel:
         gui::Click(dialog.Cancel());
         break;
@@ -170,12 +170,12 @@ TEST_F(ProgramTest, AHeldSessionIsClosedOnceAtTheEndSilentlyWhenWindowsEnds) {
     EXPECT_EQ(program.ExitCode(), 0);
     std::vector<std::string> closing;
     for (const auto& request : server.Requests())
-      if (request.target.find("func=2&") != std::string::npos) closing.push_back(request.target);
-    if (!c.closed) {
+      if (request.Target.find("func=2&") != std::string::npos) closing.push_back(request.Target);
+    if (!c.Closed) {
       EXPECT_TRUE(closing.empty()) << closing.front();
     } else {
       ASSERT_EQ(closing.size(), 1u);
-      EXPECT_TRUE(closing[0].ends_with(std::string("func=2&session=") + c.closed)) << closing[0];
+      EXPECT_TRUE(closing[0].ends_with(std::string("func=2&session=") + c.Closed)) << closing[0];
     }
   }
 }

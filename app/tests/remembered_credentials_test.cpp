@@ -64,10 +64,10 @@ std::string SignInKey(const std::string& user, const std::string& password) {
 // alice signs in with the password "alice", "garbled" gets an answer that does not parse, anything else is
 // refused. Closing requests are accepted.
 LoopbackServer::Response Answer(const LoopbackServer::Request& request) {
-  if (request.target.find("func=2&") != std::string::npos)
+  if (request.Target.find("func=2&") != std::string::npos)
     return LoopbackServer::Reply(200, "<Brovik><license><session id=\"" +
-                                          Parameter(request.target, "session") + "\"/></license></Brovik>");
-  const std::string key = Parameter(request.target, "key");
+                                          Parameter(request.Target, "session") + "\"/></license></Brovik>");
+  const std::string key = Parameter(request.Target, "key");
   if (key == SignInKey("alice", "alice"))
     return LoopbackServer::Reply(
         200, R"(<Brovik><license><session id="S-alice" accessLevel="6"/></license></Brovik>)");
@@ -84,7 +84,7 @@ class RememberedCredentialsTest : public ::testing::Test {
   std::size_t ClosingRequests() const {
     std::size_t count = 0;
     for (const auto& request : server.Requests())
-      count += request.target.find("func=2&") != std::string::npos;
+      count += request.Target.find("func=2&") != std::string::npos;
     return count;
   }
 
@@ -138,20 +138,20 @@ TEST_F(RememberedCredentialsTest, AFailedSignInStoresAndRemovesNothing) {
   const auto dialog = gui::AwaitSignInDialog(program.Pid());
   ASSERT_EQ(dialog.Shown(), (Fields{"alice", "alice", true}));
   const struct {
-    Fields typed;
-    const char* message;
+    Fields Typed;
+    const char* Message;
   } attempts[] = {
       {{"alice", "wrong", false}, "Unable to log in: Wrong password (error code 2)"},
       {{"mallory", "secret", true}, "Unable to log in: Wrong password (error code 2)"},
       {{"garbled", "x", false}, "Unable to log in: Error parsing response (error code -1)"},
   };
   for (const auto& attempt : attempts) {
-    dialog.Type(attempt.typed);
+    dialog.Type(attempt.Typed);
     gui::Click(dialog.LogIn());
-    EXPECT_EQ(gui::DismissMessageBox("Quillon", program.Pid()), attempt.message) << attempt.typed;
+    EXPECT_EQ(gui::DismissMessageBox("Quillon", program.Pid()), attempt.Message) << attempt.Typed;
     dialog.AwaitReady();
-    EXPECT_EQ(RawValue(UserValue), user) << attempt.typed;
-    EXPECT_EQ(RawValue(PasswordValue), password) << attempt.typed;
+    EXPECT_EQ(RawValue(UserValue), user) << attempt.Typed;
+    EXPECT_EQ(RawValue(PasswordValue), password) << attempt.Typed;
   }
   gui::Click(dialog.Cancel());
   EXPECT_EQ(program.ExitCode(), 0);

@@ -53,7 +53,7 @@ const CipherKey TwoKeys = KeyOf("0123456789ABCDEFFEDCBA9876543210");
 
 TEST(TripleDesContext, EqualHalvesGiveSingleDesOfThePublishedVectors) {
   const struct {
-    const char *key, *plain, *cipher;
+    const char *Key, *Plain, *Cipher;
   } cases[] = {
       {"0123456789ABCDEF", "4E6F772069732074", "3FA40E8A984D4815"},
       {"133457799BBCDFF1", "0123456789ABCDEF", "85E813540F0AB405"},
@@ -65,8 +65,8 @@ TEST(TripleDesContext, EqualHalvesGiveSingleDesOfThePublishedVectors) {
       {"0022446688AACCEE", "4E6F772069732074", "3FA40E8A984D4815"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(Transformed(KeyOf(c.key), true, FromHex(c.plain)), FromHex(c.cipher)) << c.key;
-    EXPECT_EQ(Transformed(KeyOf(c.key), false, FromHex(c.cipher)), FromHex(c.plain)) << c.key;
+    EXPECT_EQ(Transformed(KeyOf(c.Key), true, FromHex(c.Plain)), FromHex(c.Cipher)) << c.Key;
+    EXPECT_EQ(Transformed(KeyOf(c.Key), false, FromHex(c.Cipher)), FromHex(c.Plain)) << c.Key;
   }
 }
 
@@ -92,8 +92,8 @@ TEST(TripleDesContext, TwoKeyVectorsEachBlockOnItsOwn) {
 //            -provider legacy -provider default | base64 -w0
 TEST(CipherEnvelope, StoredFormsMadeByOpenssl) {
   const struct {
-    CipherKey key;
-    std::string text, stored;
+    CipherKey Key;
+    std::string Text, Stored;
   } cases[] = {
       {TwoKeys, "Now is the time for all ", "2AoNiyuuXk5qAJQXGrz8J3XSI1pwbiMsCNe0+2KdCIU="},
       // These two also pin CredentialsKey: a changed key would lose every remembered value.
@@ -101,8 +101,8 @@ TEST(CipherEnvelope, StoredFormsMadeByOpenssl) {
       {CredentialsKey, "", "PQgCOl7JSPw="},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(CipherEnvelope(c.text, c.key, true), c.stored);
-    EXPECT_EQ(CipherEnvelope(c.stored, c.key, false), c.text);
+    EXPECT_EQ(CipherEnvelope(c.Text, c.Key, true), c.Stored);
+    EXPECT_EQ(CipherEnvelope(c.Stored, c.Key, false), c.Text);
   }
 }
 
@@ -154,7 +154,7 @@ TEST(Base64EncodeStream, StandardBase64AcrossChunksFromThePosition) {
 
 TEST(Base64DecodeStream, GroupsPaddingAndCharactersOutsideTheAlphabet) {
   const struct {
-    std::string text, bytes;
+    std::string Text, Bytes;
   } cases[] = {
       {"", ""},
       {"QUJD", "ABC"},
@@ -167,7 +167,7 @@ TEST(Base64DecodeStream, GroupsPaddingAndCharactersOutsideTheAlphabet) {
       {"`AAA", FromHex("FC0000")},
       {"Q=AA", FromHex("47F000")},
   };
-  for (const auto& c : cases) EXPECT_EQ(Decoded(c.text), c.bytes) << c.text;
+  for (const auto& c : cases) EXPECT_EQ(Decoded(c.Text), c.Bytes) << c.Text;
 
   std::string padded;
   for (int i = 0; i < 30; ++i) padded += "QQ==";
@@ -242,17 +242,17 @@ TEST(CipherEnvelope, TheCountByteOfTheLastBlockDecides) {
 
 TEST(TripleDesStream, CountsBlocksFromTheSizeButReadsFromThePosition) {
   const struct {
-    std::size_t size, position;
-    bool encrypt;
-    std::size_t written;
+    std::size_t Size, Position;
+    bool Encrypt;
+    std::size_t Written;
   } cases[] = {{8, 1, true, 0}, {16, 8, true, 8}, {16, 8, false, 8}, {7, 0, false, 0}};
   for (const auto& c : cases) {
     MemoryStream in, out;
-    in.Write(std::string(c.size, 'x').data(), c.size);
-    in.Seek(c.position);
+    in.Write(std::string(c.Size, 'x').data(), c.Size);
+    in.Seek(c.Position);
     ExpectError<ECipherException>(InvalidFileFormatMessage,
-                                  [&] { TripleDesStream(in, out, TwoKeys, c.encrypt); });
-    EXPECT_EQ(out.Size(), c.written);
+                                  [&] { TripleDesStream(in, out, TwoKeys, c.Encrypt); });
+    EXPECT_EQ(out.Size(), c.Written);
   }
 }
 

@@ -19,24 +19,24 @@ namespace {
 constexpr std::uint32_t Sz = 1, ExpandSz = 2, Binary = 3, Dword = 4;
 
 struct RawValue {
-  std::uint32_t type;
-  std::string data;
+  std::uint32_t Type;
+  std::string Data;
   bool operator==(const RawValue&) const = default;
 };
 
 class Dialog final : public CredentialsFields {
  public:
-  std::string user = "typed user", password = "typed password";
-  bool remember = true;
-  std::vector<std::string> messages;
+  std::string User = "typed user", Password = "typed password";
+  bool Remember = true;
+  std::vector<std::string> Messages;
 
-  std::string UserText() const override { return user; }
-  void SetUserText(const std::string& text) override { user = text; }
-  std::string PasswordText() const override { return password; }
-  void SetPasswordText(const std::string& text) override { password = text; }
-  bool RememberMeChecked() const override { return remember; }
-  void SetRememberMeChecked(bool checked) override { remember = checked; }
-  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  std::string UserText() const override { return User; }
+  void SetUserText(const std::string& text) override { User = text; }
+  std::string PasswordText() const override { return Password; }
+  void SetPasswordText(const std::string& text) override { Password = text; }
+  bool RememberMeChecked() const override { return Remember; }
+  void SetRememberMeChecked(bool checked) override { Remember = checked; }
+  void ShowMessage(const std::string& text) override { Messages.push_back(text); }
 };
 
 // The registry a test runs against, with a way round the interface to plant values and look at them.
@@ -51,45 +51,45 @@ class Registry {
 
 class FakeRegistry final : public Registry, public RegistryKey {
  public:
-  bool failOpen = false, open = false;
-  std::string failReadOf, failWriteOf, failDeleteOf;
-  std::optional<std::map<std::string, RawValue, std::less<>>> values;
+  bool FailOpen = false, Open = false;
+  std::string FailReadOf, FailWriteOf, FailDeleteOf;
+  std::optional<std::map<std::string, RawValue, std::less<>>> Values;
 
   RegistryKey& Key() override { return *this; }
-  bool KeyExists() override { return values.has_value(); }
+  bool KeyExists() override { return Values.has_value(); }
   void Plant(const std::string& name, std::uint32_t type, const std::string& data) override {
-    if (!values) values.emplace();
-    (*values)[name] = {type, data};
+    if (!Values) Values.emplace();
+    (*Values)[name] = {type, data};
   }
   std::optional<RawValue> Get(const std::string& name) override {
-    if (!values || !values->contains(name)) return std::nullopt;
-    return values->at(name);
+    if (!Values || !Values->contains(name)) return std::nullopt;
+    return Values->at(name);
   }
 
   bool OpenOrCreate(RegistryRoot root, std::string_view path) override {
     EXPECT_EQ(root, RegistryRoot::CurrentUser);
     EXPECT_EQ(path, "SOFTWARE\\Brovik\\Licenses\\Options");
-    if (failOpen) return false;
-    if (!values) values.emplace();
-    return open = true;
+    if (FailOpen) return false;
+    if (!Values) Values.emplace();
+    return Open = true;
   }
   std::string ReadText(std::string_view name) override {
-    EXPECT_TRUE(open);
-    if (name == failReadOf) throw ERegistryException(FailedToGetDataMessage(name));
+    EXPECT_TRUE(Open);
+    if (name == FailReadOf) throw ERegistryException(FailedToGetDataMessage(name));
     const auto value = Get(std::string(name));
-    return value ? RegistryValueText(name, value->type == Sz || value->type == ExpandSz, value->data) : "";
+    return value ? RegistryValueText(name, value->Type == Sz || value->Type == ExpandSz, value->Data) : "";
   }
   void WriteText(std::string_view name, std::string_view text) override {
-    EXPECT_TRUE(open);
-    if (name == failWriteOf) throw ERegistryException(FailedToSetDataMessage(name));
+    EXPECT_TRUE(Open);
+    if (name == FailWriteOf) throw ERegistryException(FailedToSetDataMessage(name));
     Plant(std::string(name), Sz, std::string(text) + '\0');
   }
   void DeleteValue(std::string_view name) override {
-    EXPECT_TRUE(open);
-    if (name == failDeleteOf) throw ERegistryException("refused");
-    values->erase(std::string(name));
+    EXPECT_TRUE(Open);
+    if (name == FailDeleteOf) throw ERegistryException("refused");
+    Values->erase(std::string(name));
   }
-  void Close() noexcept override { open = false; }
+  void Close() noexcept override { Open = false; }
 };
 
 #ifdef _WIN32
@@ -139,9 +139,9 @@ class RealRegistry final : public Registry {
 #endif
 
 struct Backend {
-  const char* name;
-  std::unique_ptr<Registry> (*make)();
-  friend void PrintTo(const Backend& backend, std::ostream* out) { *out << backend.name; }
+  const char* Name;
+  std::unique_ptr<Registry> (*Make)();
+  friend void PrintTo(const Backend& backend, std::ostream* out) { *out << backend.Name; }
 };
 
 std::string Stored(std::string_view text) { return CipherEnvelope(text, CredentialsKey, true) + '\0'; }
@@ -159,29 +159,29 @@ std::string ReadError(RegistryKey& key, std::string_view name) {
   return error;
 }
 
-class Store : public testing::TestWithParam<Backend> {
+class StoreTest : public testing::TestWithParam<Backend> {
  protected:
   void Load(Dialog& dialog) { LoadCredentialsFromKey(dialog, registry->Key()); }
   void Save(Dialog& dialog) { SaveCredentialsToKey(dialog, registry->Key()); }
   void ExpectUntouched(const Dialog& dialog) {
-    EXPECT_EQ(dialog.user, "typed user");
-    EXPECT_EQ(dialog.password, "typed password");
-    EXPECT_FALSE(dialog.remember);
+    EXPECT_EQ(dialog.User, "typed user");
+    EXPECT_EQ(dialog.Password, "typed password");
+    EXPECT_FALSE(dialog.Remember);
   }
 
-  std::unique_ptr<Registry> registry = GetParam().make();
+  std::unique_ptr<Registry> registry = GetParam().Make();
 };
 
-TEST_P(Store, FirstShowCreatesTheKeyAndLoadsNothing) {
+TEST_P(StoreTest, FirstShowCreatesTheKeyAndLoadsNothing) {
   ASSERT_FALSE(registry->KeyExists());
   Dialog dialog;
   Load(dialog);
   EXPECT_TRUE(registry->KeyExists());
   ExpectUntouched(dialog);
-  EXPECT_TRUE(dialog.messages.empty());
+  EXPECT_TRUE(dialog.Messages.empty());
 }
 
-TEST_P(Store, NothingLoadedUnlessBothValuesHoldText) {
+TEST_P(StoreTest, NothingLoadedUnlessBothValuesHoldText) {
   const std::vector<std::vector<std::pair<std::string, std::string>>> cases = {
       {{"Username", Stored("alice")}},
       {{"Password", Stored("pw")}},
@@ -189,40 +189,40 @@ TEST_P(Store, NothingLoadedUnlessBothValuesHoldText) {
       {{"Username", ""}, {"Password", Stored("pw")}},
   };
   for (const auto& values : cases) {
-    registry = GetParam().make();
+    registry = GetParam().Make();
     for (const auto& [name, data] : values) registry->Plant(name, Sz, data);
     Dialog dialog;
     Load(dialog);
     ExpectUntouched(dialog);
-    EXPECT_TRUE(dialog.messages.empty());
+    EXPECT_TRUE(dialog.Messages.empty());
   }
 }
 
-TEST_P(Store, RememberedValuesComeBackAsTheyWereTyped) {
+TEST_P(StoreTest, RememberedValuesComeBackAsTheyWereTyped) {
   for (const auto& [user, password] : {std::pair{"alice", ""}, {"Ren\xE9 M", "pass word"}}) {
     Dialog typed;
-    typed.user = user;
-    typed.password = password;
+    typed.User = user;
+    typed.Password = password;
     Save(typed);
     EXPECT_EQ(registry->Get("Username"), (RawValue{Sz, Stored(user)}));
     EXPECT_EQ(registry->Get("Password"), (RawValue{Sz, Stored(password)}));
     Dialog shown;
     Load(shown);
-    EXPECT_EQ(shown.user, user);
-    EXPECT_EQ(shown.password, password);
-    EXPECT_TRUE(shown.remember);
-    EXPECT_TRUE(typed.messages.empty() && shown.messages.empty());
+    EXPECT_EQ(shown.User, user);
+    EXPECT_EQ(shown.Password, password);
+    EXPECT_TRUE(shown.Remember);
+    EXPECT_TRUE(typed.Messages.empty() && shown.Messages.empty());
     if (std::string_view(password).empty()) {
       // Twelve characters and the terminating zero.
-      EXPECT_EQ(registry->Get("Password")->data.size(), 13u);
+      EXPECT_EQ(registry->Get("Password")->Data.size(), 13u);
     }
   }
 }
 
-TEST_P(Store, UncheckedSignInForgetsSilently) {
+TEST_P(StoreTest, UncheckedSignInForgetsSilently) {
   Dialog dialog;
   Save(dialog);
-  dialog.remember = false;
+  dialog.Remember = false;
   for (int round = 0; round < 2; ++round) {
     Save(dialog);
     EXPECT_FALSE(registry->Get("Username"));
@@ -232,16 +232,16 @@ TEST_P(Store, UncheckedSignInForgetsSilently) {
   Dialog shown;
   Load(shown);
   ExpectUntouched(shown);
-  EXPECT_TRUE(dialog.messages.empty() && shown.messages.empty());
+  EXPECT_TRUE(dialog.Messages.empty() && shown.Messages.empty());
 }
 
-TEST_P(Store, ValuesThatCannotBeDecipheredOrRead) {
+TEST_P(StoreTest, ValuesThatCannotBeDecipheredOrRead) {
   const std::string failed(RetrieveFailedMessage), invalidType = "Invalid data type for 'Username'";
   const struct {
-    std::uint32_t userType;
-    std::string user, password, shownUser;
-    std::vector<std::string> messages;
-    std::string readError = {};
+    std::uint32_t UserType;
+    std::string User, Password, ShownUser;
+    std::vector<std::string> Messages;
+    std::string ReadError = {};
   } cases[] = {
       {Sz, Stored("alice"), "AAAA" + std::string(1, '\0'), "alice", {failed}},
       {Sz, "QUJD QUJD", Stored("pw"), "typed user", {failed}},
@@ -251,31 +251,31 @@ TEST_P(Store, ValuesThatCannotBeDecipheredOrRead) {
       {Binary, "", Stored("pw"), "typed user", {}},
   };
   for (const auto& c : cases) {
-    registry = GetParam().make();
-    registry->Plant("Username", c.userType, c.user);
-    registry->Plant("Password", Sz, c.password);
+    registry = GetParam().Make();
+    registry->Plant("Username", c.UserType, c.User);
+    registry->Plant("Password", Sz, c.Password);
     Dialog dialog;
     Load(dialog);
-    EXPECT_EQ(dialog.user, c.shownUser);
-    EXPECT_EQ(dialog.password, "typed password");
-    EXPECT_FALSE(dialog.remember);
-    EXPECT_EQ(dialog.messages, c.messages);
-    EXPECT_EQ(ReadError(registry->Key(), "Username"), c.readError);
+    EXPECT_EQ(dialog.User, c.ShownUser);
+    EXPECT_EQ(dialog.Password, "typed password");
+    EXPECT_FALSE(dialog.Remember);
+    EXPECT_EQ(dialog.Messages, c.Messages);
+    EXPECT_EQ(ReadError(registry->Key(), "Username"), c.ReadError);
   }
 }
 
-TEST_P(Store, StringValuesOfBothTypesEndAtTheirFirstZero) {
+TEST_P(StoreTest, StringValuesOfBothTypesEndAtTheirFirstZero) {
   registry->Plant("Username", ExpandSz, Stored("alice") + "junk" + '\0');
   registry->Plant("Password", Sz, CipherEnvelope("pw", CredentialsKey, true));  // no terminating zero
   Dialog dialog;
   Load(dialog);
-  EXPECT_EQ(dialog.user, "alice");
-  EXPECT_EQ(dialog.password, "pw");
-  EXPECT_TRUE(dialog.remember);
-  EXPECT_TRUE(dialog.messages.empty());
+  EXPECT_EQ(dialog.User, "alice");
+  EXPECT_EQ(dialog.Password, "pw");
+  EXPECT_TRUE(dialog.Remember);
+  EXPECT_TRUE(dialog.Messages.empty());
 }
 
-TEST_P(Store, ValueStoredUnderAnotherKeyComesInAsItDeciphers) {
+TEST_P(StoreTest, ValueStoredUnderAnotherKeyComesInAsItDeciphers) {
   // Find a value that deciphers under CredentialsKey although it was made under another key.
   CipherKey other = CredentialsKey;
   std::string stored, text;
@@ -291,30 +291,30 @@ TEST_P(Store, ValueStoredUnderAnotherKeyComesInAsItDeciphers) {
   registry->Plant("Password", Sz, stored + '\0');
   Dialog dialog;
   Load(dialog);
-  EXPECT_EQ(dialog.user, text);
-  EXPECT_EQ(dialog.password, text);
-  EXPECT_TRUE(dialog.remember);
-  EXPECT_TRUE(dialog.messages.empty());
+  EXPECT_EQ(dialog.User, text);
+  EXPECT_EQ(dialog.Password, text);
+  EXPECT_TRUE(dialog.Remember);
+  EXPECT_TRUE(dialog.Messages.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(InMemory, Store,
+INSTANTIATE_TEST_SUITE_P(InMemory, StoreTest,
                          testing::Values(Backend{
                              "fake", [] { return std::unique_ptr<Registry>(new FakeRegistry); }}));
 #ifdef _WIN32
-INSTANTIATE_TEST_SUITE_P(Win32, Store,
+INSTANTIATE_TEST_SUITE_P(Win32, StoreTest,
                          testing::Values(Backend{
                              "registry", [] { return std::unique_ptr<Registry>(new RealRegistry); }}));
 
 TEST(Win32Store, DialogOnlyOperationsUseTheCurrentUsersKey) {
   RealRegistry registry;
   Dialog typed;
-  typed.user = "carol";
+  typed.User = "carol";
   SaveRememberedCredentials(typed);
   EXPECT_EQ(registry.Get("Username"), (RawValue{Sz, Stored("carol")}));
   Dialog shown;
   LoadRememberedCredentials(shown);
-  EXPECT_EQ(shown.user, "carol");
-  EXPECT_TRUE(shown.remember);
+  EXPECT_EQ(shown.User, "carol");
+  EXPECT_TRUE(shown.Remember);
 }
 
 TEST(Win32Store, KeyRemovedWhileOpenFailsToRead) {
@@ -331,48 +331,48 @@ TEST(Win32Store, KeyRemovedWhileOpenFailsToRead) {
 #endif
 
 // Faults that only the in-memory registry can stage. The key must be closed after every operation.
-class StoreFaults : public testing::Test {
+class StoreFaultTest : public testing::Test {
  protected:
-  void TearDown() override { EXPECT_FALSE(registry.open); }
+  void TearDown() override { EXPECT_FALSE(registry.Open); }
   FakeRegistry registry;
   Dialog dialog;
 };
 
-TEST_F(StoreFaults, KeyThatCannotBeOpenedChangesNothingAndSaysNothing) {
-  registry.failOpen = true;
+TEST_F(StoreFaultTest, KeyThatCannotBeOpenedChangesNothingAndSaysNothing) {
+  registry.FailOpen = true;
   LoadCredentialsFromKey(dialog, registry);
-  EXPECT_EQ(dialog.user, "typed user");
-  EXPECT_FALSE(dialog.remember);
-  dialog.remember = true;
+  EXPECT_EQ(dialog.User, "typed user");
+  EXPECT_FALSE(dialog.Remember);
+  dialog.Remember = true;
   SaveCredentialsToKey(dialog, registry);
   EXPECT_FALSE(registry.KeyExists());
-  EXPECT_TRUE(dialog.messages.empty());
+  EXPECT_TRUE(dialog.Messages.empty());
 }
 
-TEST_F(StoreFaults, WriteFailureAtThePasswordKeepsTheNewUserName) {
+TEST_F(StoreFaultTest, WriteFailureAtThePasswordKeepsTheNewUserName) {
   registry.Plant("Username", Sz, Stored("old user"));
   registry.Plant("Password", Sz, Stored("old password"));
-  registry.failWriteOf = "Password";
+  registry.FailWriteOf = "Password";
   SaveCredentialsToKey(dialog, registry);
-  EXPECT_EQ(dialog.messages, std::vector<std::string>{std::string(SaveFailedMessage)});
-  EXPECT_EQ(registry.Get("Username")->data, Stored("typed user"));
-  EXPECT_EQ(registry.Get("Password")->data, Stored("old password"));
+  EXPECT_EQ(dialog.Messages, std::vector<std::string>{std::string(SaveFailedMessage)});
+  EXPECT_EQ(registry.Get("Username")->Data, Stored("typed user"));
+  EXPECT_EQ(registry.Get("Password")->Data, Stored("old password"));
 }
 
-TEST_F(StoreFaults, FailedReadAndFailedRemovalAreReported) {
+TEST_F(StoreFaultTest, FailedReadAndFailedRemovalAreReported) {
   registry.Plant("Username", Sz, Stored("alice"));
   registry.Plant("Password", Sz, Stored("pw"));
-  registry.failReadOf = "Password";
+  registry.FailReadOf = "Password";
   LoadCredentialsFromKey(dialog, registry);
-  EXPECT_EQ(dialog.user, "typed user");
-  EXPECT_FALSE(dialog.remember);
+  EXPECT_EQ(dialog.User, "typed user");
+  EXPECT_FALSE(dialog.Remember);
   EXPECT_EQ(ReadError(registry, "Password"), "Failed to get data for 'Password'");
   // The user name goes first, and stays gone.
-  registry.failDeleteOf = "Password";
+  registry.FailDeleteOf = "Password";
   SaveCredentialsToKey(dialog, registry);
   EXPECT_FALSE(registry.Get("Username"));
   EXPECT_TRUE(registry.Get("Password"));
-  EXPECT_EQ(dialog.messages,
+  EXPECT_EQ(dialog.Messages,
             (std::vector<std::string>{std::string(RetrieveFailedMessage), std::string(RemoveFailedMessage)}));
 }
 

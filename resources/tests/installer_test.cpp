@@ -97,7 +97,7 @@ DWORD RunToEnd(std::wstring command, std::chrono::milliseconds limit) {
   return code;
 }
 
-class Installer : public testing::Test {
+class InstallerTest : public testing::Test {
  protected:
   void SetUp() override {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
@@ -176,7 +176,7 @@ class CredentialsMarker {
   bool created_ = false;
 };
 
-TEST_F(Installer, InstallsForTheUserAloneStartsAndUninstallsAllButTheRememberedCredentials) {
+TEST_F(InstallerTest, InstallsForTheUserAloneStartsAndUninstallsAllButTheRememberedCredentials) {
   const CredentialsMarker marker;
   ASSERT_NO_FATAL_FAILURE(Install());
 

@@ -72,10 +72,10 @@ std::string LoopbackServer::Request::Header(const std::string& name) const {
     return s;
   };
   const std::string wanted = lower(name) + ":";
-  std::size_t at = head.find("\r\n");
-  while (at != std::string::npos && at + 2 < head.size()) {
-    const std::size_t end = head.find("\r\n", at + 2);
-    const std::string line = head.substr(at + 2, end == std::string::npos ? std::string::npos : end - at - 2);
+  std::size_t at = Head.find("\r\n");
+  while (at != std::string::npos && at + 2 < Head.size()) {
+    const std::size_t end = Head.find("\r\n", at + 2);
+    const std::string line = Head.substr(at + 2, end == std::string::npos ? std::string::npos : end - at - 2);
     if (lower(line).starts_with(wanted)) {
       std::string value = line.substr(wanted.size());
       while (!value.empty() && value.front() == ' ') value.erase(0, 1);
@@ -149,21 +149,21 @@ void LoopbackServer::Serve() {
     }
 
     Request request;
-    request.head = head;
+    request.Head = head;
     const auto space1 = head.find(' ');
     const auto space2 = head.find(' ', space1 + 1);
     if (space1 != std::string::npos && space2 != std::string::npos) {
-      request.method = head.substr(0, space1);
-      request.target = head.substr(space1 + 1, space2 - space1 - 1);
+      request.Method = head.substr(0, space1);
+      request.Target = head.substr(space1 + 1, space2 - space1 - 1);
     }
     {
       std::lock_guard lock(mutex_);
       requests_.push_back(request);
     }
     const Response response = handler_(request);
-    SendAll(client, response.bytes);
-    if (!response.repeat.empty()) SendEndlessly(client, response.repeat, stop_);
-    if (response.reset) {
+    SendAll(client, response.Bytes);
+    if (!response.Repeat.empty()) SendEndlessly(client, response.Repeat, stop_);
+    if (response.Reset) {
       linger hard{1, 0};
       setsockopt(client, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&hard), sizeof hard);
     } else {

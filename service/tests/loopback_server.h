@@ -13,15 +13,15 @@
 class LoopbackServer {
  public:
   struct Request {
-    std::string method;
-    std::string target;
-    std::string head;  // request line and headers as received
+    std::string Method;
+    std::string Target;
+    std::string Head;  // request line and headers as received
     std::string Header(const std::string& name) const;
   };
   struct Response {
-    std::string bytes;     // sent as they stand: status line, headers and body
-    bool reset = false;    // after sending, cut the connection with a reset instead of closing it
-    std::string repeat{};  // when not empty, sent after bytes again and again, until the client goes away
+    std::string Bytes;     // sent as they stand: status line, headers and body
+    bool Reset = false;    // after sending, cut the connection with a reset instead of closing it
+    std::string Repeat{};  // when not empty, sent after bytes again and again, until the client goes away
   };
   using Handler = std::function<Response(const Request&)>;
 

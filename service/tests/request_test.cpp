@@ -23,7 +23,7 @@ TEST(UrlEncode, CopiesExactlyTheUnreservedBytesAndEscapesAllOthers) {
 
 TEST(UrlEncode, Examples) {
   const struct {
-    std::string in, out;
+    std::string In, Out;
   } cases[] = {
       {"", ""},
       {" ", "%20"},
@@ -40,7 +40,7 @@ TEST(UrlEncode, Examples) {
       {std::string("a\0b", 3), "a%00b"},
       {"Ren" + Byte(233) + " M", "Ren%E9%20M"},
   };
-  for (const auto& c : cases) EXPECT_EQ(UrlEncode(c.in), c.out) << c.in;
+  for (const auto& c : cases) EXPECT_EQ(UrlEncode(c.In), c.Out) << c.In;
 }
 
 TEST(UrlEncode, Base64KeyKeepsSolidusAndEscapesPlusAndEquals) {
@@ -53,9 +53,9 @@ TEST(UrlEncode, Base64KeyKeepsSolidusAndEscapesPlusAndEquals) {
 TEST(BuildRequestUrl, ComposesFunctionAndEscapedPairsInOrder) {
   const std::string base(ServiceBaseAddress);
   const struct {
-    std::int32_t function;
-    std::vector<std::string> names, values;
-    std::string tail;
+    std::int32_t Function;
+    std::vector<std::string> Names, Values;
+    std::string Tail;
   } cases[] = {
       {2, {}, {}, "2"},
       {0, {}, {}, "0"},
@@ -66,7 +66,7 @@ TEST(BuildRequestUrl, ComposesFunctionAndEscapedPairsInOrder) {
       {2, {"session"}, {"a&b"}, "2&session=a%26b"},
       {9, {"a", "b", "c"}, {"1", "", "x y"}, "9&a=1&b=&c=x%20y"},
   };
-  for (const auto& c : cases) EXPECT_EQ(BuildRequestUrl(c.function, c.names, c.values), base + c.tail);
+  for (const auto& c : cases) EXPECT_EQ(BuildRequestUrl(c.Function, c.Names, c.Values), base + c.Tail);
 }
 
 TEST(ServiceBaseAddress, IsPlainHttpEndingInTheFunctionParameter) {
@@ -77,7 +77,7 @@ TEST(ServiceBaseAddress, IsPlainHttpEndingInTheFunctionParameter) {
 
 TEST(EncodeBase64, Rfc4648Vectors) {
   const struct {
-    std::string in, out;
+    std::string In, Out;
   } cases[] = {
       {"", ""},
       {"f", "Zg=="},
@@ -87,7 +87,7 @@ TEST(EncodeBase64, Rfc4648Vectors) {
       {"fooba", "Zm9vYmE="},
       {"foobar", "Zm9vYmFy"},
   };
-  for (const auto& c : cases) EXPECT_EQ(EncodeBase64(c.in), c.out) << c.in;
+  for (const auto& c : cases) EXPECT_EQ(EncodeBase64(c.In), c.Out) << c.In;
 }
 
 TEST(EncodeBase64, BinaryDataAndZeroPaddingBits) {

@@ -26,15 +26,15 @@ std::string Pattern(std::size_t size) {
 // Whatever the status, behind what reply held before.
 TEST(RetrieveUrl, TheBodyArrivesWholeAndInOrder) {
   const struct {
-    int status;
-    std::string body;
+    int Status;
+    std::string Body;
   } cases[] = {{404, "<h1>Not here</h1>"}, {200, Pattern(700 * 1024 + 13)}};
   for (const auto& c : cases) {
-    LoopbackServer server([&](const auto&) { return LoopbackServer::Reply(c.status, c.body); });
+    LoopbackServer server([&](const auto&) { return LoopbackServer::Reply(c.Status, c.Body); });
     std::string reply = "kept:";
-    ASSERT_TRUE(RetrieveUrl(server.Url("/"), reply)) << c.status;
-    ASSERT_EQ(reply.size(), c.body.size() + 5) << c.status;
-    EXPECT_TRUE(reply == "kept:" + c.body) << c.status;
+    ASSERT_TRUE(RetrieveUrl(server.Url("/"), reply)) << c.Status;
+    ASSERT_EQ(reply.size(), c.Body.size() + 5) << c.Status;
+    EXPECT_TRUE(reply == "kept:" + c.Body) << c.Status;
   }
 }
 
@@ -78,22 +78,22 @@ TEST(RetrieveUrl, EveryRequestReachesTheServiceThroughACachingProxyAndNoneIsCach
   const auto requests = server.Requests();
   ASSERT_EQ(requests.size(), std::size(addresses)) << "squid answered a request from its cache";
   for (std::size_t i = 0; i < requests.size(); ++i) {
-    EXPECT_EQ(requests[i].method, "GET");
-    EXPECT_EQ(requests[i].target, addresses[i].substr(addresses[i].find('/', 7)));
+    EXPECT_EQ(requests[i].Method, "GET");
+    EXPECT_EQ(requests[i].Target, addresses[i].substr(addresses[i].find('/', 7)));
     EXPECT_EQ(requests[i].Header("User-Agent"), "service_retrieve_test.exe");
   }
 }
 
 TEST(RetrieveUrl, FollowsARedirect) {
   LoopbackServer server([](const LoopbackServer::Request& request) {
-    if (request.target == "/old") return LoopbackServer::Reply(302, "", "Location: /new\r\n");
+    if (request.Target == "/old") return LoopbackServer::Reply(302, "", "Location: /new\r\n");
     return LoopbackServer::Reply(200, "moved here");
   });
   std::string reply;
   ASSERT_TRUE(RetrieveUrl(server.Url("/old"), reply));
   EXPECT_EQ(reply, "moved here");
   ASSERT_EQ(server.Requests().size(), 2u);
-  EXPECT_EQ(server.Requests()[1].target, "/new");
+  EXPECT_EQ(server.Requests()[1].Target, "/new");
 }
 
 TEST(RetrieveUrl, ProgressRunsAfterEveryReadOnceMoreThanTheReadsWithData) {
@@ -128,19 +128,19 @@ TEST(RetrieveUrl, AFailureWhileCollectingGivesFalseAndKeepsWhatArrived) {
   const std::string part = Pattern(50000);
   const std::string unit = Pattern(65536);
   const struct {
-    const char* what;
-    LoopbackServer::Response response;
-    std::string body;  // what the server sends as body, or the piece it repeats without end
-    bool progressRaises;
-    std::size_t atLeast, atMost;
+    const char* What;
+    LoopbackServer::Response Response;
+    std::string Body;  // what the server sends as body, or the piece it repeats without end
+    bool ProgressRaises;
+    std::size_t AtLeast, AtMost;
   } cases[] = {
       {"an error raised by progress", LoopbackServer::Reply(200, "payload"), "payload", true, 7, 7},
       // Announces twice the bytes that are sent, then resets the connection.
       {"a connection cut inside the body",
        [&] {
          LoopbackServer::Response response = LoopbackServer::Reply(200, part);
-         response.bytes.replace(response.bytes.find("50000"), 5, "100000");
-         response.reset = true;
+         response.Bytes.replace(response.Bytes.find("50000"), 5, "100000");
+         response.Reset = true;
          return response;
        }(),
        part, false, 0, part.size()},
@@ -152,13 +152,13 @@ TEST(RetrieveUrl, AFailureWhileCollectingGivesFalseAndKeepsWhatArrived) {
        Bound + 32768},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    LoopbackServer server([&](const auto&) { return c.response; });
+    SCOPED_TRACE(c.What);
+    LoopbackServer server([&](const auto&) { return c.Response; });
     std::string reply = "kept:";
     bool ranAway = false;
     const auto deadline = std::chrono::steady_clock::now() + 60s;
     EXPECT_FALSE(RetrieveUrl(server.Url("/"), reply, [&] {
-      if (c.progressRaises) throw std::runtime_error("stop");
+      if (c.ProgressRaises) throw std::runtime_error("stop");
       // Ends a retrieval that would otherwise go on until memory or the test's time runs out.
       if (reply.size() > 2 * Bound || std::chrono::steady_clock::now() > deadline) {
         ranAway = true;
@@ -168,10 +168,10 @@ TEST(RetrieveUrl, AFailureWhileCollectingGivesFalseAndKeepsWhatArrived) {
     EXPECT_FALSE(ranAway) << "still collecting after 60 s or beyond twice the bound";
     ASSERT_TRUE(reply.starts_with("kept:"));
     const std::size_t size = reply.size() - 5;
-    EXPECT_GE(size, c.atLeast);
-    EXPECT_LE(size, c.atMost);
+    EXPECT_GE(size, c.AtLeast);
+    EXPECT_LE(size, c.AtMost);
     for (std::size_t i = 0; i < size; ++i) {
-      if (reply[5 + i] != c.body[i % c.body.size()]) {
+      if (reply[5 + i] != c.Body[i % c.Body.size()]) {
         ADD_FAILURE() << "reply differs from what was sent at byte " << i;
         break;
       }

@@ -31,24 +31,24 @@ const std::string ParseFailure = "Unable to log in: Error parsing response (erro
 std::string Licensed(const std::string& items) { return "<Brovik><license>" + items + "</license></Brovik>"; }
 
 struct TCase {
-  const char* what;
-  std::string answer;
-  TAnswerKind kind;
-  std::string message;
-  std::string sessionId;
-  std::int32_t accessLevel;
-  TSessionState before = {"ann", "", -2};
+  const char* What;
+  std::string Answer;
+  TAnswerKind Kind;
+  std::string Message;
+  std::string SessionId;
+  std::int32_t AccessLevel;
+  TSessionState Before = {"ann", "", -2};
 };
 
 void Check(const TCase& c) {
-  SCOPED_TRACE(c.what);
-  TSessionState state = c.before;
-  const TAnswerOutcome outcome = InterpretAnswer(c.answer, state);
-  EXPECT_EQ(outcome.Kind, c.kind);
-  EXPECT_EQ(outcome.Message, c.message);
-  EXPECT_EQ(state.SessionId, c.sessionId);
-  EXPECT_EQ(state.AccessLevel, c.accessLevel);
-  EXPECT_EQ(state.UserName, c.before.UserName);
+  SCOPED_TRACE(c.What);
+  TSessionState state = c.Before;
+  const TAnswerOutcome outcome = InterpretAnswer(c.Answer, state);
+  EXPECT_EQ(outcome.Kind, c.Kind);
+  EXPECT_EQ(outcome.Message, c.Message);
+  EXPECT_EQ(state.SessionId, c.SessionId);
+  EXPECT_EQ(state.AccessLevel, c.AccessLevel);
+  EXPECT_EQ(state.UserName, c.Before.UserName);
 }
 
 // Earlier states of the record that some rows start from.

@@ -29,10 +29,10 @@ constexpr int WarmUpRounds = 100;
 constexpr int Rounds = 1000;
 
 struct Growth {
-  long long handles, gdiObjects, userObjects, privateBytes, heapBytes;
+  long long Handles, GdiObjects, UserObjects, PrivateBytes, HeapBytes;
   friend std::ostream& operator<<(std::ostream& out, const Growth& g) {
-    return out << "handles " << g.handles << ", GDI " << g.gdiObjects << ", USER " << g.userObjects
-               << ", private " << g.privateBytes << " B, heap " << g.heapBytes << " B";
+    return out << "handles " << g.Handles << ", GDI " << g.GdiObjects << ", USER " << g.UserObjects
+               << ", private " << g.PrivateBytes << " B, heap " << g.HeapBytes << " B";
   }
 };
 // Growth over a run that is no leak: a block or handle that the platform takes late, once. Private memory
@@ -41,9 +41,9 @@ constexpr Growth Slack{4, 2, 0, 128 << 10, 8 << 10};
 
 Growth operator-(const ProcessCounters& after, const ProcessCounters& before) {
   const auto d = [](auto to, auto from) { return static_cast<long long>(to) - static_cast<long long>(from); };
-  return {d(after.handles, before.handles), d(after.gdiObjects, before.gdiObjects),
-          d(after.userObjects, before.userObjects), d(after.privateBytes, before.privateBytes),
-          d(after.heapBytes, before.heapBytes)};
+  return {d(after.Handles, before.Handles), d(after.GdiObjects, before.GdiObjects),
+          d(after.UserObjects, before.UserObjects), d(after.PrivateBytes, before.PrivateBytes),
+          d(after.HeapBytes, before.HeapBytes)};
 }
 
 // What a run of rounds adds after a warm-up of the same rounds.
@@ -62,26 +62,26 @@ Growth Measure(const char* what, const std::function<void(int)>& round) {
 
 // Growth beyond what the baseline itself grew by.
 void ExpectWithinSlack(const Growth& growth, const Growth& baseline = {}) {
-  EXPECT_LE(growth.handles - baseline.handles, Slack.handles);
-  EXPECT_LE(growth.gdiObjects - baseline.gdiObjects, Slack.gdiObjects);
-  EXPECT_LE(growth.userObjects - baseline.userObjects, Slack.userObjects);
-  EXPECT_LE(growth.privateBytes - baseline.privateBytes, Slack.privateBytes);
-  EXPECT_LE(growth.heapBytes - baseline.heapBytes, Slack.heapBytes);
+  EXPECT_LE(growth.Handles - baseline.Handles, Slack.Handles);
+  EXPECT_LE(growth.GdiObjects - baseline.GdiObjects, Slack.GdiObjects);
+  EXPECT_LE(growth.UserObjects - baseline.UserObjects, Slack.UserObjects);
+  EXPECT_LE(growth.PrivateBytes - baseline.PrivateBytes, Slack.PrivateBytes);
+  EXPECT_LE(growth.HeapBytes - baseline.HeapBytes, Slack.HeapBytes);
 }
 
 // The real dialog, its requests and its parser, with the messages counted instead of shown: a thousand
 // boxes to dismiss from another thread would take minutes, and the box is the system's.
 class QuietLogInForm : public TLogInForm {
  public:
-  void ShowMessage(const std::string& text) override { ++messages[text]; }
-  std::map<std::string, int> messages;
+  void ShowMessage(const std::string& text) override { ++Messages[text]; }
+  std::map<std::string, int> Messages;
 };
 
 struct Kind {
-  const char* name;
-  const char* answer;  // nullptr: nothing listens where the request goes
-  const char* message;
-  TModalResult result;
+  const char* Name;
+  const char* Answer;  // nullptr: nothing listens where the request goes
+  const char* Message;
+  TModalResult Result;
 };
 
 const Kind Kinds[] = {
@@ -121,33 +121,33 @@ class LogInFormResourcesTest : public ::testing::Test {
   // One press of "Log In"; the accepted ones alternate between storing and forgetting the credentials.
   void Attempt(int round) {
     const Kind& kind = KindOf(round);
-    answer = kind.answer ? kind.answer : "";
+    answer = kind.Answer ? kind.Answer : "";
     form.SetUserText(User);
     form.SetPasswordText(Password);
     form.SetRememberMeChecked(round / std::size(Kinds) % 2 == 0);
     form.SetModalResult(TModalResult::None);
-    form.messages.clear();
+    form.Messages.clear();
     {
       std::optional<ProxySetting> nowhere;
-      if (!kind.answer) nowhere.emplace(closedPort);
+      if (!kind.Answer) nowhere.emplace(closedPort);
       SendMessageA(form.LogInButton, BM_CLICK, 0, 0);
     }
-    ASSERT_EQ(form.ModalResult(), kind.result) << kind.name << " in round " << round;
-    if (*kind.message) {
-      ASSERT_EQ(form.messages, (std::map<std::string, int>{{kind.message, 1}})) << round;
+    ASSERT_EQ(form.ModalResult(), kind.Result) << kind.Name << " in round " << round;
+    if (*kind.Message) {
+      ASSERT_EQ(form.Messages, (std::map<std::string, int>{{kind.Message, 1}})) << round;
     } else {
-      ASSERT_TRUE(form.messages.empty()) << form.messages.begin()->first << " in round " << round;
+      ASSERT_TRUE(form.Messages.empty()) << form.Messages.begin()->first << " in round " << round;
     }
-    ASSERT_TRUE(IsWindowEnabled(form.LogInButton)) << kind.name << " in round " << round;
+    ASSERT_TRUE(IsWindowEnabled(form.LogInButton)) << kind.Name << " in round " << round;
     server.ForgetRequests();
   }
 
   // The request of Attempt, straight through WinINet.
   void BareRequest(int round) {
     const Kind& kind = KindOf(round);
-    answer = kind.answer ? kind.answer : "";
+    answer = kind.Answer ? kind.Answer : "";
     std::optional<ProxySetting> nowhere;
-    if (!kind.answer) nowhere.emplace(closedPort);
+    if (!kind.Answer) nowhere.emplace(closedPort);
     const std::string agent = ExecutableFileName();
     const std::string address = BuildRequestUrl(1, {"key"}, {MakeSignInKey(User, Password)});
     HINTERNET session = InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
@@ -176,7 +176,7 @@ class LogInFormResourcesTest : public ::testing::Test {
     ASSERT_EQ(form.UserText(), remember ? user : "") << round;
     ASSERT_EQ(form.PasswordText(), remember ? password : "") << round;
     ASSERT_EQ(form.RememberMeChecked(), remember) << round;
-    ASSERT_TRUE(form.messages.empty()) << form.messages.begin()->first << " in round " << round;
+    ASSERT_TRUE(form.Messages.empty()) << form.Messages.begin()->first << " in round " << round;
   }
 
   std::string answer;

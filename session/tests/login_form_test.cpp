@@ -92,7 +92,7 @@ TEST_F(LogInFormTest, SuccessClosesWithOkAndFillsTheSession) {
   EXPECT_EQ(SessionState.SessionId, "S-1");
   EXPECT_EQ(SessionState.AccessLevel, 6);
   ASSERT_EQ(server.Requests().size(), 1u);
-  EXPECT_EQ(PathAndQuery(server.Requests()[0].target),
+  EXPECT_EQ(PathAndQuery(server.Requests()[0].Target),
             ServiceTarget("1&key=" + UrlEncode(EncodeBase64("alice|s3cret+"))));
 }
 
@@ -132,7 +132,7 @@ TEST_F(LogInFormTest, EmptyFieldsSendTheKeyOfTheBarWithTheButtonDisabledMeanwhil
   });
   EXPECT_EQ(enabledDuringRequest, 0);
   ASSERT_EQ(server.Requests().size(), 1u);
-  EXPECT_EQ(PathAndQuery(server.Requests()[0].target), ServiceTarget("1&key=fA%3D%3D"));
+  EXPECT_EQ(PathAndQuery(server.Requests()[0].Target), ServiceTarget("1&key=fA%3D%3D"));
 }
 
 TEST_F(LogInFormTest, EnterSignsInAndEscapeCancels) {
@@ -152,7 +152,7 @@ TEST_F(LogInFormTest, EndSessionSendsTheEscapedSessionIdentifier) {
   answer = R"(<Brovik><license><session id="a+b=c&amp;d"/></license></Brovik>)";
   form.EndSession();
   ASSERT_EQ(server.Requests().size(), 1u);
-  EXPECT_EQ(PathAndQuery(server.Requests()[0].target), ServiceTarget("2&session=a%2Bb%3Dc%26d"));
+  EXPECT_EQ(PathAndQuery(server.Requests()[0].Target), ServiceTarget("2&session=a%2Bb%3Dc%26d"));
   EXPECT_EQ(form.ModalResult(), TModalResult::OK);
 }
 
@@ -172,8 +172,8 @@ TEST_F(LogInFormTest, LayoutAtNinetySixDpi) {
   EXPECT_EQ(client.right, 284);
   EXPECT_EQ(client.bottom, 111);
   const struct {
-    HWND control;
-    RECT expected;  // left, top, right, bottom in client pixels
+    HWND Control;
+    RECT Expected;  // left, top, right, bottom in client pixels
   } cases[] = {
       {form.UserEdit, {8, 24, 129, 45}},           {form.PasswordEdit, {136, 24, 257, 48}},
       {form.RememberMeCheckBox, {8, 48, 105, 65}}, {form.LogInButton, {152, 72, 200, 97}},
@@ -182,12 +182,12 @@ TEST_F(LogInFormTest, LayoutAtNinetySixDpi) {
   };
   for (const auto& c : cases) {
     RECT r{};
-    GetWindowRect(c.control, &r);
+    GetWindowRect(c.Control, &r);
     MapWindowPoints(nullptr, form.Handle(), reinterpret_cast<POINT*>(&r), 2);
-    EXPECT_EQ(r.left, c.expected.left);
-    EXPECT_EQ(r.top, c.expected.top);
-    EXPECT_EQ(r.right, c.expected.right);
-    EXPECT_EQ(r.bottom, c.expected.bottom);
+    EXPECT_EQ(r.left, c.Expected.left);
+    EXPECT_EQ(r.top, c.Expected.top);
+    EXPECT_EQ(r.right, c.Expected.right);
+    EXPECT_EQ(r.bottom, c.Expected.bottom);
   }
   EXPECT_EQ(WindowText(form.PasswordEdit), "ABC");
   EXPECT_NE(GetWindowLongA(form.PasswordEdit, GWL_STYLE) & ES_PASSWORD, 0);
@@ -254,19 +254,19 @@ TEST_F(LogInFormTest, KeyboardReachesTheLinksAfterCancelAndEnterOrSpaceOpensThei
     }
   };
   const struct {
-    HWND link;
-    WPARAM key;
+    HWND Link;
+    WPARAM Key;
   } presses[] = {{form.UsernameLabel, VK_RETURN}, {form.PasswordLabel, VK_SPACE}};
   for (const auto& press : presses) {
     const auto result = RunModal([&] {
-      tabTo(press.link);
+      tabTo(press.Link);
       const std::size_t opened = openings.Opened().size();
-      gui::PressKey(press.link, press.key);
+      gui::PressKey(press.Link, press.Key);
       gui::Await("the key opens a page", [&] { return openings.Opened().size() == opened + 1; });
       // A click opens it as well.
-      PostMessageA(press.link, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+      PostMessageA(press.Link, WM_LBUTTONDOWN, MK_LBUTTON, 0);
       gui::Await("a click opens a page", [&] { return openings.Opened().size() == opened + 2; });
-      gui::PressKey(press.link, VK_ESCAPE);
+      gui::PressKey(press.Link, VK_ESCAPE);
     });
     // Enter on a link opened it and did not sign in.
     EXPECT_EQ(result, TModalResult::Cancel);

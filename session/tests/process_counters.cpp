@@ -12,17 +12,17 @@ namespace {
 constexpr ULONG SystemHandleInformation = 16;
 constexpr LONG StatusInfoLengthMismatch = static_cast<LONG>(0xC0000004);
 struct HandleEntry {
-  USHORT processId;
-  USHORT creatorBackTraceIndex;
-  UCHAR objectType;
-  UCHAR attributes;
-  USHORT handle;
-  void* object;
-  ULONG grantedAccess;
+  USHORT ProcessId;
+  USHORT CreatorBackTraceIndex;
+  UCHAR ObjectType;
+  UCHAR Attributes;
+  USHORT Handle;
+  void* Object;
+  ULONG GrantedAccess;
 };
 struct HandleTable {
-  ULONG count;
-  HandleEntry entries[1];
+  ULONG Count;
+  HandleEntry Entries[1];
 };
 using QuerySystemInformation = LONG(WINAPI*)(ULONG, void*, ULONG, ULONG*);
 
@@ -40,7 +40,7 @@ unsigned long SystemTableHandles() {
   const auto* table = reinterpret_cast<const HandleTable*>(buffer.data());
   const auto self = static_cast<USHORT>(GetCurrentProcessId());
   unsigned long count = 0;
-  for (ULONG i = 0; i < table->count; ++i) count += table->entries[i].processId == self;
+  for (ULONG i = 0; i < table->Count; ++i) count += table->Entries[i].ProcessId == self;
   return count;
 }
 
@@ -54,27 +54,27 @@ unsigned long GdiTableEntries() {
 
 unsigned long ProcessWindows() {
   struct Count {
-    DWORD pid;
-    unsigned long windows = 0;
+    DWORD Pid;
+    unsigned long Windows = 0;
   } count{GetCurrentProcessId()};
   EnumWindows(
       [](HWND window, LPARAM data) -> BOOL {
         auto& c = *reinterpret_cast<Count*>(data);
         DWORD owner = 0;
         GetWindowThreadProcessId(window, &owner);
-        if (owner != c.pid) return TRUE;
-        ++c.windows;
+        if (owner != c.Pid) return TRUE;
+        ++c.Windows;
         EnumChildWindows(
             window,
             [](HWND, LPARAM inner) -> BOOL {
               ++*reinterpret_cast<unsigned long*>(inner);
               return TRUE;
             },
-            reinterpret_cast<LPARAM>(&c.windows));
+            reinterpret_cast<LPARAM>(&c.Windows));
         return TRUE;
       },
       reinterpret_cast<LPARAM>(&count));
-  return count.windows;
+  return count.Windows;
 }
 
 std::size_t CommittedPrivateBytes() {
@@ -109,20 +109,20 @@ ProcessCounters ReadProcessCounters() {
   ProcessCounters counters{};
   DWORD handles = 0;
   GetProcessHandleCount(self, &handles);
-  counters.handles = handles ? handles : SystemTableHandles();
-  counters.gdiObjects = GetGuiResources(self, GR_GDIOBJECTS);
-  if (!counters.gdiObjects) counters.gdiObjects = GdiTableEntries();
-  counters.userObjects = GetGuiResources(self, GR_USEROBJECTS);
-  if (!counters.userObjects) counters.userObjects = ProcessWindows();
+  counters.Handles = handles ? handles : SystemTableHandles();
+  counters.GdiObjects = GetGuiResources(self, GR_GDIOBJECTS);
+  if (!counters.GdiObjects) counters.GdiObjects = GdiTableEntries();
+  counters.UserObjects = GetGuiResources(self, GR_USEROBJECTS);
+  if (!counters.UserObjects) counters.UserObjects = ProcessWindows();
   PROCESS_MEMORY_COUNTERS_EX memory{};
   memory.cb = sizeof memory;
   GetProcessMemoryInfo(self, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
-  counters.privateBytes = memory.PrivateUsage ? memory.PrivateUsage : CommittedPrivateBytes();
-  counters.heapBytes = HeapBytesInUse();
+  counters.PrivateBytes = memory.PrivateUsage ? memory.PrivateUsage : CommittedPrivateBytes();
+  counters.HeapBytes = HeapBytesInUse();
   return counters;
 }
 
 std::ostream& operator<<(std::ostream& out, const ProcessCounters& c) {
-  return out << "handles " << c.handles << ", GDI " << c.gdiObjects << ", USER " << c.userObjects
-             << ", private " << c.privateBytes / 1024 << " KiB, heap " << c.heapBytes / 1024 << " KiB";
+  return out << "handles " << c.Handles << ", GDI " << c.GdiObjects << ", USER " << c.UserObjects
+             << ", private " << c.PrivateBytes / 1024 << " KiB, heap " << c.HeapBytes / 1024 << " KiB";
 }

@@ -12,8 +12,8 @@ namespace {
 // case without a sign, as a 32-bit pattern; nothing to read gives 0.
 TEST(ParseAnswerInteger, Table) {
   const struct {
-    const char* text;
-    std::int32_t value;
+    const char* Text;
+    std::int32_t Value;
   } cases[] = {
       {"+7", 7},
       {"-5", -5},
@@ -49,7 +49,7 @@ TEST(ParseAnswerInteger, Table) {
       {"-", 0},
       {"abc", 0},
   };
-  for (const auto& c : cases) EXPECT_EQ(ParseAnswerInteger(c.text), c.value) << '"' << c.text << '"';
+  for (const auto& c : cases) EXPECT_EQ(ParseAnswerInteger(c.Text), c.Value) << '"' << c.Text << '"';
 }
 
 TEST(ParseAnswerInteger, StopsAtTheEndOfTheView) {
@@ -60,21 +60,21 @@ TEST(ParseAnswerInteger, StopsAtTheEndOfTheView) {
 
 TEST(AccessLevelName, Table) {
   const struct {
-    std::int32_t level;
-    const char* name;
+    std::int32_t Level;
+    const char* Name;
   } cases[] = {
       {2, "Pro user"},   {3, "Tester"}, {4, "Developer"}, {5, "Super Developer"},
       {6, "Admin"},      {7, "Client"}, {-2, "User"},     {-1, "User"},
       {0, "User"},       {1, "User"},   {8, "User"},      {INT_MIN, "User"},
       {INT_MAX, "User"},
   };
-  for (const auto& c : cases) EXPECT_EQ(AccessLevelName(c.level), c.name) << c.level;
+  for (const auto& c : cases) EXPECT_EQ(AccessLevelName(c.Level), c.Name) << c.Level;
 }
 
 TEST(MakeSignInKey, JoinsUserThenPasswordWithABarUnescaped) {
   const struct {
-    std::string user, password;
-    std::string joined;
+    std::string User, Password;
+    std::string Joined;
   } cases[] = {
       {"", "", "|"},
       {"ann", "", "ann|"},
@@ -84,7 +84,7 @@ TEST(MakeSignInKey, JoinsUserThenPasswordWithABarUnescaped) {
       {"Ren\xE9", "p\xE4ss", "Ren\xE9|p\xE4ss"},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(MakeSignInKey(c.user, c.password), EncodeBase64(c.joined)) << c.joined;
+    EXPECT_EQ(MakeSignInKey(c.User, c.Password), EncodeBase64(c.Joined)) << c.Joined;
   EXPECT_EQ(MakeSignInKey("", ""), "fA==");
   EXPECT_EQ(MakeSignInKey("ann", "secret"), "YW5ufHNlY3JldA==");
   EXPECT_NE(MakeSignInKey("ann", "secret"), MakeSignInKey("secret", "ann"));

@@ -204,11 +204,11 @@ void LogIn(HWND form) {
   }
   char text[128];
   std::snprintf(text, sizeof text, "User name: %s", __argv[2]);
-  SetLabel(mainWindow.userLabel, text);
+  SetLabel(mainWindow.UserLabel, text);
   std::snprintf(text, sizeof text, "Access level: %s", AccessLevelName(accessLevel));
-  SetLabel(mainWindow.accessLevelLabel, text);
+  SetLabel(mainWindow.AccessLevelLabel, text);
   ShowWindow(form, SW_HIDE);
-  ShowWindow(mainWindow.window, SW_SHOW);
+  ShowWindow(mainWindow.Window, SW_SHOW);
 }
 
 }  // namespace

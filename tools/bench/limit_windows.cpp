@@ -110,11 +110,11 @@ HWND AddControl(HWND parent, const char* className, const char* text, DWORD styl
 
 MainWindow MakeMainWindow(const char* caption) {
   MainWindow made{};
-  made.window = mainWindow = MakeForm(caption, WS_OVERLAPPEDWINDOW, 0, Scale(763), Scale(563));
+  made.Window = mainWindow = MakeForm(caption, WS_OVERLAPPEDWINDOW, 0, Scale(763), Scale(563));
   bar = CreateWindowExA(WS_EX_CONTROLPARENT, BarClass, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, mainWindow,
                         nullptr, instance, nullptr);
-  made.userLabel = AddControl(bar, "STATIC", "", SS_LEFT | SS_NOPREFIX, 8, 8, 1, 13);
-  made.accessLevelLabel = AddControl(bar, "STATIC", "", SS_LEFT | SS_NOPREFIX, 8, 24, 1, 13);
+  made.UserLabel = AddControl(bar, "STATIC", "", SS_LEFT | SS_NOPREFIX, 8, 8, 1, 13);
+  made.AccessLevelLabel = AddControl(bar, "STATIC", "", SS_LEFT | SS_NOPREFIX, 8, 24, 1, 13);
   tools = AddControl(bar, "BUTTON", "Tools", WS_TABSTOP | BS_PUSHBUTTON, 0, 8, 43, 25, ToolsId);
   toolsMenu = CreatePopupMenu();
   AppendMenuA(toolsMenu, MF_STRING, LogOutId, "Log Out");

@@ -7,7 +7,7 @@
 namespace limit {
 
 struct MainWindow {
-  HWND window, userLabel, accessLevelLabel;
+  HWND Window, UserLabel, AccessLevelLabel;
 };
 
 // Registers the window classes and makes the font; before any window.

@@ -84,7 +84,7 @@ HWND HiddenMainWindow(const gui::Program& program) {
 }
 
 struct QuillonRun {
-  double startUp, signIn;
+  double StartUp, SignIn;
 };
 
 // One run of the program: start, sign in, exit.
@@ -192,7 +192,7 @@ void Bench(const std::vector<std::string>& programs, int runs) {
       ForgetRemembered();
       const QuillonRun timed = RunQuillon(programs[p]);
       quiet();
-      if (counted) startUp[p].push_back(timed.startUp), signIn[p].push_back(timed.signIn);
+      if (counted) startUp[p].push_back(timed.StartUp), signIn[p].push_back(timed.SignIn);
     }
     const double m = RunMinimal();
     quiet();

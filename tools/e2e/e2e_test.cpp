@@ -25,9 +25,9 @@ constexpr char OptionsKey[] = "SOFTWARE\\Brovik\\Licenses\\Options";
 
 // One line of the service's request log.
 struct Request {
-  std::string func;
-  std::string params;
-  std::string outcome;
+  std::string Func;
+  std::string Params;
+  std::string Outcome;
 };
 
 std::string Environment(const char* name) {
@@ -37,7 +37,7 @@ std::string Environment(const char* name) {
 
 // The session identifier that a successful sign-in line reports ("session ID level N").
 std::string GrantedSession(const Request& request) {
-  std::istringstream words(request.outcome);
+  std::istringstream words(request.Outcome);
   std::string word, id;
   words >> word >> id;
   return word == "session" ? id : "";
@@ -51,7 +51,7 @@ void ForgetCredentials() {
   RegCloseKey(key);
 }
 
-class EndToEnd : public ::testing::Test {
+class EndToEndTest : public ::testing::Test {
  protected:
   void SetUp() override {
     base_ = Environment("QUILLON_E2E_BASE");
@@ -125,48 +125,48 @@ class EndToEnd : public ::testing::Test {
 };
 
 // Each run ends another way; either way the end closes the session that the sign-in got.
-TEST_F(EndToEnd, SignInShowsTheUserAndTheLevelNameAndTheEndClosesTheSession) {
+TEST_F(EndToEndTest, SignInShowsTheUserAndTheLevelNameAndTheEndClosesTheSession) {
   const struct {
-    const char* user;
-    const char* password;
-    const char* level;
-    const char* levelName;
-    bool exitItem;
+    const char* User;
+    const char* Password;
+    const char* Level;
+    const char* LevelName;
+    bool ExitItem;
   } cases[] = {
       {"alice", "wonderland", "2", "Pro user", true},
       {"adam", "admin", "6", "Admin", false},
       {"otto", "other", "8", "User", true},  // a level without a name of its own
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.user);
+    SCOPED_TRACE(c.User);
     const auto before = Requests().size();
     const auto& program = Start();
-    SignIn(c.user, c.password);
+    SignIn(c.User, c.Password);
     const auto main = MainWindow();
-    EXPECT_EQ(main.Labels(), (std::vector<std::string>{std::string("User name: ") + c.user,
-                                                       std::string("Access level: ") + c.levelName}));
+    EXPECT_EQ(main.Labels(), (std::vector<std::string>{std::string("User name: ") + c.User,
+                                                       std::string("Access level: ") + c.LevelName}));
     Snapshot();
-    if (c.exitItem)
+    if (c.ExitItem)
       main.Exit(program);
     else
       PostMessageA(main.Handle(), WM_CLOSE, 0, 0);
     EXPECT_EQ(ExitCode(), 0);
     const auto requests = Requests();
     ASSERT_EQ(requests.size(), before + 2);
-    EXPECT_EQ(requests[before].func, "1");
-    EXPECT_TRUE(requests[before].params.ends_with(std::string(" user=") + c.user)) << requests[before].params;
-    EXPECT_TRUE(requests[before].outcome.ends_with(std::string(" level ") + c.level))
-        << requests[before].outcome;
+    EXPECT_EQ(requests[before].Func, "1");
+    EXPECT_TRUE(requests[before].Params.ends_with(std::string(" user=") + c.User)) << requests[before].Params;
+    EXPECT_TRUE(requests[before].Outcome.ends_with(std::string(" level ") + c.Level))
+        << requests[before].Outcome;
     const std::string session = GrantedSession(requests[before]);
-    ASSERT_EQ(session.size(), 32u) << requests[before].outcome;
-    EXPECT_EQ(requests[before + 1].func, "2");
-    EXPECT_EQ(requests[before + 1].params, "session=" + session);
-    EXPECT_EQ(requests[before + 1].outcome, "closed " + session);
+    ASSERT_EQ(session.size(), 32u) << requests[before].Outcome;
+    EXPECT_EQ(requests[before + 1].Func, "2");
+    EXPECT_EQ(requests[before + 1].Params, "session=" + session);
+    EXPECT_EQ(requests[before + 1].Outcome, "closed " + session);
   }
 }
 
 // A space, "&" and a byte above 127 in the name, "|" in the password, "+" and "/" in the key.
-TEST_F(EndToEnd, ANameThatNeedsEscapingSignsInAndShowsInTheLabel) {
+TEST_F(EndToEndTest, ANameThatNeedsEscapingSignsInAndShowsInTheLabel) {
   const std::string user = "Zo\xEB Smith&Co";
   Start();
   SignIn(user, "x>y|z");
@@ -174,29 +174,29 @@ TEST_F(EndToEnd, ANameThatNeedsEscapingSignsInAndShowsInTheLabel) {
   EXPECT_EQ(main.Labels(), (std::vector<std::string>{"User name: " + user, "Access level: Tester"}));
   const auto requests = Requests();
   ASSERT_EQ(requests.size(), 1u);
-  EXPECT_EQ(requests[0].params, "key=Wm/rIFNtaXRoJkNvfHg+eXx6 user=Zo\\xeb\\x20Smith&Co");
+  EXPECT_EQ(requests[0].Params, "key=Wm/rIFNtaXRoJkNvfHg+eXx6 user=Zo\\xeb\\x20Smith&Co");
   Snapshot();
   PostMessageA(main.Handle(), WM_CLOSE, 0, 0);
   EXPECT_EQ(ExitCode(), 0);
 }
 
-TEST_F(EndToEnd, AFailedSignInShowsTheServiceMessageAndTheDialogStaysForAnotherTry) {
+TEST_F(EndToEndTest, AFailedSignInShowsTheServiceMessageAndTheDialogStaysForAnotherTry) {
   const struct {
-    const char* user;
-    const char* password;
-    const char* message;
-    const char* shot;
+    const char* User;
+    const char* Password;
+    const char* Message;
+    const char* Shot;
   } failures[] = {
       {"alice", "Wonderland", "Unable to log in: Wrong password (error code 2)", "wrong-password"},
       {"alicia", "wonderland", "Unable to log in: Unknown user (error code 1)", "unknown-user"},
   };
   Start();
   for (const auto& f : failures) {
-    SCOPED_TRACE(f.message);
-    const auto dialog = SignIn(f.user, f.password);
+    SCOPED_TRACE(f.Message);
+    const auto dialog = SignIn(f.User, f.Password);
     gui::Window(Title, Pid());
-    Snapshot(f.shot);
-    EXPECT_EQ(gui::DismissMessageBox(Title, Pid()), f.message);
+    Snapshot(f.Shot);
+    EXPECT_EQ(gui::DismissMessageBox(Title, Pid()), f.Message);
     dialog.AwaitReady();
     EXPECT_FALSE(gui::FindVisible(gui::MainCaptionPrefix, Pid(), true));
   }
@@ -216,7 +216,7 @@ bool Centred(HWND window) {
          r.top == (GetSystemMetrics(SM_CYSCREEN) - (r.bottom - r.top)) / 2;
 }
 
-TEST_F(EndToEnd, LogOutAndASignInUnderAnotherNameShowTheNewUser) {
+TEST_F(EndToEndTest, LogOutAndASignInUnderAnotherNameShowTheNewUser) {
   const auto& program = Start();
   const auto dialog = Dialog();
   EXPECT_TRUE(Centred(dialog.Handle()));
@@ -235,11 +235,11 @@ TEST_F(EndToEnd, LogOutAndASignInUnderAnotherNameShowTheNewUser) {
   EXPECT_EQ(ExitCode(), 0);
   const auto requests = Requests();
   ASSERT_EQ(requests.size(), 3u);
-  EXPECT_EQ(requests[0].func + requests[1].func + requests[2].func, "112");
-  EXPECT_EQ(requests[2].params, "session=" + GrantedSession(requests[1]));
+  EXPECT_EQ(requests[0].Func + requests[1].Func + requests[2].Func, "112");
+  EXPECT_EQ(requests[2].Params, "session=" + GrantedSession(requests[1]));
 }
 
-TEST_F(EndToEnd, LogOutThenCancelEndsWithoutASecondDialogOrClosingRequest) {
+TEST_F(EndToEndTest, LogOutThenCancelEndsWithoutASecondDialogOrClosingRequest) {
   Start();
   SignIn("alice", "wonderland");
   MainWindow().LogOut();
@@ -251,7 +251,7 @@ TEST_F(EndToEnd, LogOutThenCancelEndsWithoutASecondDialogOrClosingRequest) {
   EXPECT_EQ(Requests().size(), 1u);
 }
 
-TEST_F(EndToEnd, AServiceStoppedMidRunFailsTheNextSignInAndTheProgramEnds) {
+TEST_F(EndToEndTest, AServiceStoppedMidRunFailsTheNextSignInAndTheProgramEnds) {
   Start();
   SignIn("alice", "wonderland");
   MainWindow().LogOut();

@@ -35,19 +35,19 @@ std::string OfProcess(DWORD pid) { return pid ? " of process " + std::to_string(
 
 std::vector<HWND> TopLevelWindows(DWORD pid) {
   struct Collect {
-    DWORD pid;
-    std::vector<HWND> found;
+    DWORD Pid;
+    std::vector<HWND> Found;
   } collect{pid, {}};
   EnumWindows(
       [](HWND window, LPARAM data) -> BOOL {
         auto& c = *reinterpret_cast<Collect*>(data);
         DWORD owner = 0;
         GetWindowThreadProcessId(window, &owner);
-        if (!c.pid || owner == c.pid) c.found.push_back(window);
+        if (!c.Pid || owner == c.Pid) c.Found.push_back(window);
         return TRUE;
       },
       reinterpret_cast<LPARAM>(&collect));
-  return collect.found;
+  return collect.Found;
 }
 
 HWND FindVisible(const std::string& caption, DWORD pid, bool prefix) {
@@ -85,18 +85,18 @@ HWND WindowPrefix(const std::string& prefix, DWORD pid, Duration timeout) {
 
 std::vector<HWND> Controls(HWND parent, const char* className) {
   struct Collect {
-    const char* className;
-    std::vector<HWND> found;
+    const char* ClassName;
+    std::vector<HWND> Found;
   } collect{className, {}};
   EnumChildWindows(
       parent,
       [](HWND window, LPARAM data) -> BOOL {
         auto& c = *reinterpret_cast<Collect*>(data);
-        if (lstrcmpiA(ClassOf(window).c_str(), c.className) == 0) c.found.push_back(window);
+        if (lstrcmpiA(ClassOf(window).c_str(), c.ClassName) == 0) c.Found.push_back(window);
         return TRUE;
       },
       reinterpret_cast<LPARAM>(&collect));
-  return collect.found;
+  return collect.Found;
 }
 
 HWND Control(HWND parent, const char* className, std::size_t index) {
@@ -218,9 +218,9 @@ long Program::ExitCode(Duration timeout) const {
 Fields SignInDialog::Shown() const { return {Text(UserEdit()), Text(PasswordEdit()), Checked(RememberMe())}; }
 
 void SignInDialog::Type(const Fields& fields) const {
-  SetText(UserEdit(), fields.user);
-  SetText(PasswordEdit(), fields.password);
-  SetChecked(RememberMe(), fields.remember);
+  SetText(UserEdit(), fields.User);
+  SetText(PasswordEdit(), fields.Password);
+  SetChecked(RememberMe(), fields.Remember);
 }
 
 void SignInDialog::SignIn(const std::string& user, const std::string& password) const {

@@ -117,11 +117,11 @@ inline constexpr char SignInCaption[] = "Log In";
 inline constexpr char MainCaptionPrefix[] = "Quillon V";
 
 struct Fields {
-  std::string user, password;
-  bool remember = false;
+  std::string User, Password;
+  bool Remember = false;
   bool operator==(const Fields&) const = default;
   friend std::ostream& operator<<(std::ostream& out, const Fields& f) {
-    return out << '{' << f.user << ", " << f.password << ", " << (f.remember ? "checked" : "unchecked")
+    return out << '{' << f.User << ", " << f.Password << ", " << (f.Remember ? "checked" : "unchecked")
                << '}';
   }
 };

@@ -21,8 +21,8 @@ std::string PercentDecode(std::string_view text, bool plusIsSpace);
 std::optional<std::string> DecodeBase64(std::string_view text);
 
 struct SignInKey {
-  std::string user;
-  std::string password;
+  std::string User;
+  std::string Password;
 };
 // Splits decoded key bytes at the first "|": a password may hold "|", a user name cannot.
 std::optional<SignInKey> SplitSignInKey(std::string_view decoded);
@@ -30,8 +30,8 @@ std::optional<SignInKey> SplitSignInKey(std::string_view decoded);
 // The path and the raw query of an origin-form ("/p?q") or absolute-form ("http://host/p?q") request target;
 // nullopt for any other form.
 struct Target {
-  std::string path;
-  std::string query;
+  std::string Path;
+  std::string Query;
 };
 std::optional<Target> ParseTarget(std::string_view target);
 bool IsServiceScript(std::string_view path);

@@ -111,14 +111,14 @@ void Server::Reap(bool all) {
   {
     std::lock_guard lock(mutex_);
     for (auto it = workers_.begin(); it != workers_.end();) {
-      if (all || *it->done) {
+      if (all || *it->Done) {
         finished.splice(finished.end(), workers_, it++);
       } else {
         ++it;
       }
     }
   }
-  for (auto& worker : finished) worker.thread.join();
+  for (auto& worker : finished) worker.Thread.join();
 }
 
 bool Server::ReadHead(int fd, std::string& head) {
@@ -156,7 +156,7 @@ void Server::Serve(int fd) {
     }
     result = service_.Handle(method, target);
     if (stopping) {
-      result.outcome += " (not sent: service stopping)";
+      result.Outcome += " (not sent: service stopping)";
       log_.Write(LogLine(std::chrono::system_clock::now(), result));
       return;
     }

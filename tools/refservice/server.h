@@ -41,8 +41,8 @@ class Server {
 
  private:
   struct Worker {
-    std::thread thread;
-    std::shared_ptr<bool> done;
+    std::thread Thread;
+    std::shared_ptr<bool> Done;
   };
   void Serve(int fd);
   bool ReadHead(int fd, std::string& head);

@@ -26,9 +26,9 @@ std::vector<std::string_view> SplitTabs(std::string_view line) {
 bool IsBlank(std::string_view line) { return line.find_first_not_of(" \t") == std::string_view::npos; }
 
 Result Xml(std::string body, std::string outcome, Result result) {
-  result.contentType = std::string(AnswerContentType);
-  result.body = std::move(body);
-  result.outcome = std::move(outcome);
+  result.ContentType = std::string(AnswerContentType);
+  result.Body = std::move(body);
+  result.Outcome = std::move(outcome);
   return result;
 }
 
@@ -38,10 +38,10 @@ Result Failure(int code, std::string_view message, Result result) {
 }
 
 Result Plain(int status, std::string_view body, std::string outcome, Result result) {
-  result.status = status;
-  result.contentType = "text/plain; charset=us-ascii";
-  result.body = std::string(body);
-  result.outcome = std::move(outcome);
+  result.Status = status;
+  result.ContentType = "text/plain; charset=us-ascii";
+  result.Body = std::string(body);
+  result.Outcome = std::move(outcome);
   return result;
 }
 
@@ -72,14 +72,14 @@ std::vector<Account> ParseUsers(std::string_view text) {
     const auto fields = SplitTabs(line);
     if (fields.size() != 3) fail("expected name, password and access level separated by tabs");
     Account account{PercentDecode(fields[0], false), PercentDecode(fields[1], false), 0};
-    if (account.name.empty()) fail("empty user name");
-    if (account.name.find('|') != std::string::npos) fail("a user name cannot hold \"|\"");
+    if (account.Name.empty()) fail("empty user name");
+    if (account.Name.find('|') != std::string::npos) fail("a user name cannot hold \"|\"");
     const auto level = fields[2];
-    const auto [end, error] = std::from_chars(level.data(), level.data() + level.size(), account.accessLevel);
+    const auto [end, error] = std::from_chars(level.data(), level.data() + level.size(), account.AccessLevel);
     if (error != std::errc{} || end != level.data() + level.size() || level.empty())
       fail("access level is not a 32-bit integer");
     for (const auto& other : accounts)
-      if (other.name == account.name) fail("user listed twice");
+      if (other.Name == account.Name) fail("user listed twice");
     accounts.push_back(std::move(account));
   }
   return accounts;
@@ -88,38 +88,38 @@ std::vector<Account> ParseUsers(std::string_view text) {
 Service::Service(std::vector<Account> accounts, IdSource newSessionId)
     : newSessionId_(std::move(newSessionId)) {
   for (auto& account : accounts) {
-    auto name = account.name;
+    auto name = account.Name;
     accounts_.emplace(std::move(name), std::move(account));
   }
 }
 
 Result Service::BadRequest(std::string_view why) {
   Result result;
-  result.function = "-";
-  result.params = "-";
+  result.Function = "-";
+  result.Params = "-";
   return Plain(400, "Bad request\n", "400 " + std::string(why), std::move(result));
 }
 
 Result Service::Handle(std::string_view method, std::string_view target) {
   Result result;
-  result.function = "-";
-  result.params = "-";
+  result.Function = "-";
+  result.Params = "-";
   const auto parsed = ParseTarget(target);
   if (!parsed)
     return Plain(400, "Bad request\n", "400 unusable target " + LogEscape(target), std::move(result));
-  if (!IsServiceScript(parsed->path))
+  if (!IsServiceScript(parsed->Path))
     return Plain(404, "Not found\n",
-                 "404 not found" + (parsed->path.empty() ? "" : " " + LogEscape(parsed->path)),
+                 "404 not found" + (parsed->Path.empty() ? "" : " " + LogEscape(parsed->Path)),
                  std::move(result));
   if (method != "GET")
     return Plain(405, "Method not allowed\n", "405 method " + LogEscape(method), std::move(result));
 
-  const Query query = ParseQuery(parsed->query);
+  const Query query = ParseQuery(parsed->Query);
   for (const auto& [name, value] : query)
-    if (name != "func") AddParam(result.params, name, value);
+    if (name != "func") AddParam(result.Params, name, value);
   const auto function = Find(query, "func");
   if (!function) return Failure(8, "Missing parameter", std::move(result));
-  result.function = LogEscape(*function);
+  result.Function = LogEscape(*function);
 
   if (*function == "1") {
     const auto key = Find(query, "key");
@@ -139,17 +139,17 @@ Result Service::SignIn(const std::string& key, Result result) {
   const auto parts = decoded ? SplitSignInKey(*decoded) : std::nullopt;
   if (!parts) return Failure(3, "Malformed sign-in key", std::move(result));
   // The password stays out of the log.
-  AddParam(result.params, "user", parts->user);
-  const auto account = accounts_.find(parts->user);
+  AddParam(result.Params, "user", parts->User);
+  const auto account = accounts_.find(parts->User);
   if (account == accounts_.end()) return Failure(1, "Unknown user", std::move(result));
-  if (account->second.password != parts->password) return Failure(2, "Wrong password", std::move(result));
+  if (account->second.Password != parts->Password) return Failure(2, "Wrong password", std::move(result));
 
   std::string id = newSessionId_();
   {
     std::lock_guard lock(mutex_);
     sessions_.insert(id);
   }
-  const auto level = account->second.accessLevel;
+  const auto level = account->second.AccessLevel;
   return Xml(SessionAnswer(id, level), "session " + LogEscape(id) + " level " + std::to_string(level),
              std::move(result));
 }
@@ -184,14 +184,14 @@ std::string RandomSessionId() {
 std::string HttpResponse(const Result& result) {
   static const std::map<int, std::string_view> Reasons = {
       {200, "OK"}, {400, "Bad Request"}, {404, "Not Found"}, {405, "Method Not Allowed"}};
-  const auto reason = Reasons.find(result.status);
-  std::string out = "HTTP/1.1 " + std::to_string(result.status) + " " +
+  const auto reason = Reasons.find(result.Status);
+  std::string out = "HTTP/1.1 " + std::to_string(result.Status) + " " +
                     std::string(reason == Reasons.end() ? "Error" : reason->second) + "\r\n";
-  out += "Content-Type: " + result.contentType + "\r\n";
-  out += "Content-Length: " + std::to_string(result.body.size()) + "\r\n";
-  if (result.status == 405) out += "Allow: GET\r\n";
+  out += "Content-Type: " + result.ContentType + "\r\n";
+  out += "Content-Length: " + std::to_string(result.Body.size()) + "\r\n";
+  if (result.Status == 405) out += "Allow: GET\r\n";
   out += "Cache-Control: no-store\r\nConnection: close\r\n\r\n";
-  out += result.body;
+  out += result.Body;
   return out;
 }
 
@@ -224,7 +224,7 @@ std::string IsoTime(std::chrono::system_clock::time_point when) {
 }
 
 std::string LogLine(std::chrono::system_clock::time_point when, const Result& result) {
-  return IsoTime(when) + '\t' + result.function + '\t' + result.params + '\t' + result.outcome;
+  return IsoTime(when) + '\t' + result.Function + '\t' + result.Params + '\t' + result.Outcome;
 }
 
 }  // namespace refservice

@@ -14,9 +14,9 @@
 namespace refservice {
 
 struct Account {
-  std::string name;  // ANSI bytes
-  std::string password;
-  std::int32_t accessLevel = 0;
+  std::string Name;  // ANSI bytes
+  std::string Password;
+  std::int32_t AccessLevel = 0;
 };
 
 // One account per line: name, password and access level, separated by tabs. Lines that start with "#" and
@@ -25,13 +25,13 @@ struct Account {
 std::vector<Account> ParseUsers(std::string_view text);
 
 struct Result {
-  int status = 200;
-  std::string contentType;
-  std::string body;
+  int Status = 200;
+  std::string ContentType;
+  std::string Body;
   // For the request log:
-  std::string function;  // "-" when there is none
-  std::string params;    // "name=value ...", decoded and made printable; "-" when there are none
-  std::string outcome;
+  std::string Function;  // "-" when there is none
+  std::string Params;    // "name=value ...", decoded and made printable; "-" when there are none
+  std::string Outcome;
 };
 
 class Service {

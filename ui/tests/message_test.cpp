@@ -38,10 +38,10 @@ constexpr TCodePage Cp932{DoubleByte, LowerDoubleByte};
 
 TEST(ApplicationTitle, FileNameCutAtItsFirstDotWithTheRestLowerCase) {
   const struct {
-    const TCodePage& codePage;
-    const char* path;
-    const char* fileName;
-    const char* title;
+    const TCodePage& CodePage;
+    const char* Path;
+    const char* FileName;
+    const char* Title;
   } cases[] = {
       {Cp1252, "C:\\Program Files\\Quillon\\Quillon.exe", "Quillon.exe", "Quillon"},
       {Cp1252, "C:\\apps\\QUILLON.EXE", "QUILLON.EXE", "Quillon"},
@@ -63,13 +63,13 @@ TEST(ApplicationTitle, FileNameCutAtItsFirstDotWithTheRestLowerCase) {
       {Cp932, "C:\\Q\x83\x5C.exe", "Q\x83\x5C.exe", "Q\x83\x5C"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.path);
-    EXPECT_EQ(FileNameOf(c.path, c.codePage), c.fileName);
-    EXPECT_EQ(ApplicationTitle(c.path, c.codePage), c.title);
+    SCOPED_TRACE(c.Path);
+    EXPECT_EQ(FileNameOf(c.Path, c.CodePage), c.FileName);
+    EXPECT_EQ(ApplicationTitle(c.Path, c.CodePage), c.Title);
 #ifdef _WIN32
     // The test prefix runs in code page 1252: the rows above hold for the system's own rules.
-    if (&c.codePage == &Cp1252 && GetACP() == 1252) {
-      EXPECT_EQ(ApplicationTitle(c.path, SystemCodePage()), c.title);
+    if (&c.CodePage == &Cp1252 && GetACP() == 1252) {
+      EXPECT_EQ(ApplicationTitle(c.Path, SystemCodePage()), c.Title);
     }
 #endif
   }

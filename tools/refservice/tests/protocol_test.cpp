@@ -10,42 +10,42 @@ namespace {
 
 TEST(PercentDecode, KeepsWhatIsNoEscape) {
   const struct {
-    std::string in;
-    bool plusIsSpace;
-    std::string out;
+    std::string In;
+    bool PlusIsSpace;
+    std::string Out;
   } cases[] = {
       {"a%2Bb%e9", true, "a+b\xE9"}, {"a+b", true, "a b"},
       {"a+b", false, "a+b"},         {"%00", false, std::string(1, '\0')},
       {"50%", true, "50%"},          {"%G1%4", true, "%G1%4"},
       {"%%41", true, "%A"},
   };
-  for (const auto& c : cases) EXPECT_EQ(PercentDecode(c.in, c.plusIsSpace), c.out) << c.in;
+  for (const auto& c : cases) EXPECT_EQ(PercentDecode(c.In, c.PlusIsSpace), c.Out) << c.In;
 }
 
 TEST(DecodeBase64, TakesOnlyCanonicalText) {
   const struct {
-    std::string in;
-    std::optional<std::string> out;
+    std::string In;
+    std::optional<std::string> Out;
   } cases[] = {
       {"", ""},     {"YQ==", "a"}, {"YWI=", "ab"}, {"+/+/", "\xFB\xFF\xBF"},
       {"YQ", {}},   {"YQ== ", {}}, {"Y===", {}},   {"YQ==YWJj", {}},
       {"YQ-_", {}}, {"YR==", {}},  // unused bits not zero
   };
-  for (const auto& c : cases) EXPECT_EQ(DecodeBase64(c.in), c.out) << c.in;
+  for (const auto& c : cases) EXPECT_EQ(DecodeBase64(c.In), c.Out) << c.In;
 }
 
 TEST(SplitSignInKey, SplitsAtTheFirstBar) {
   const auto key = SplitSignInKey("a|b|c");
   ASSERT_TRUE(key);
-  EXPECT_EQ(key->user + "," + key->password, "a,b|c");
+  EXPECT_EQ(key->User + "," + key->Password, "a,b|c");
   EXPECT_TRUE(SplitSignInKey("|"));
   EXPECT_FALSE(SplitSignInKey("alice"));
 }
 
 TEST(ParseTarget, TakesOriginAndAbsoluteForm) {
   const struct {
-    std::string in;
-    std::optional<std::pair<std::string, std::string>> out;
+    std::string In;
+    std::optional<std::pair<std::string, std::string>> Out;
   } cases[] = {
       {"/service/select.php?func=1&key=x", {{"/service/select.php", "func=1&key=x"}}},
       {"HTTP://127.0.0.1:8080/select.php?func=2#part", {{"/select.php", "func=2"}}},
@@ -55,10 +55,10 @@ TEST(ParseTarget, TakesOriginAndAbsoluteForm) {
       {"select.php?func=1", std::nullopt},
   };
   for (const auto& c : cases) {
-    const auto target = ParseTarget(c.in);
-    ASSERT_EQ(target.has_value(), c.out.has_value()) << c.in;
+    const auto target = ParseTarget(c.In);
+    ASSERT_EQ(target.has_value(), c.Out.has_value()) << c.In;
     if (target) {
-      EXPECT_EQ(std::make_pair(target->path, target->query), *c.out) << c.in;
+      EXPECT_EQ(std::make_pair(target->Path, target->Query), *c.Out) << c.In;
     }
   }
   EXPECT_TRUE(IsServiceScript("/select.php"));
@@ -93,7 +93,7 @@ Service MakeService() {
 
 TEST(ParseUsers, NamesTheFaultyLine) {
   const struct {
-    std::string text, message;
+    std::string Text, Message;
   } cases[] = {
       {"# c\nalice\tpw\n", "line 2: expected name"},
       {"alice\tpw\t2x\n", "line 1: access level"},
@@ -104,18 +104,18 @@ TEST(ParseUsers, NamesTheFaultyLine) {
   };
   for (const auto& c : cases) {
     try {
-      ParseUsers(c.text);
-      ADD_FAILURE() << "accepted " << c.text;
+      ParseUsers(c.Text);
+      ADD_FAILURE() << "accepted " << c.Text;
     } catch (const std::runtime_error& e) {
-      EXPECT_EQ(std::string(e.what()).rfind(c.message, 0), 0u) << e.what();
+      EXPECT_EQ(std::string(e.what()).rfind(c.Message, 0), 0u) << e.what();
     }
   }
 }
 
 TEST(Service, AnswersEachOutcome) {
   const struct {
-    std::string method, target, outcome;
-    int status = 200;
+    std::string Method, Target, Outcome;
+    int Status = 200;
   } cases[] = {
       {"GET", "/service/select.php?func=1&key=" + AliceKey, "session id1 level 2"},
       {"GET", "http://h/select.php?func=1&key=" + ZoeKey, "session id2 level 3"},
@@ -138,15 +138,15 @@ TEST(Service, AnswersEachOutcome) {
   };
   Service service = MakeService();
   for (const auto& c : cases) {
-    const Result result = service.Handle(c.method, c.target);
-    EXPECT_EQ(result.status, c.status) << c.target;
-    EXPECT_EQ(result.outcome, c.outcome) << c.target;
-    EXPECT_EQ(result.contentType,
-              c.status == 200 ? "text/xml; charset=windows-1252" : "text/plain; charset=us-ascii");
+    const Result result = service.Handle(c.Method, c.Target);
+    EXPECT_EQ(result.Status, c.Status) << c.Target;
+    EXPECT_EQ(result.Outcome, c.Outcome) << c.Target;
+    EXPECT_EQ(result.ContentType,
+              c.Status == 200 ? "text/xml; charset=windows-1252" : "text/plain; charset=us-ascii");
   }
   EXPECT_TRUE(service.IsOpen("id2"));
   EXPECT_FALSE(service.IsOpen("id1"));
-  EXPECT_EQ(service.Handle("GET", "/select.php?func=1&key=").body, ErrorAnswer(3, "Malformed sign-in key"));
+  EXPECT_EQ(service.Handle("GET", "/select.php?func=1&key=").Body, ErrorAnswer(3, "Malformed sign-in key"));
 }
 
 TEST(Service, LogsDecodedParametersButNoPassword) {
