@@ -8,13 +8,13 @@
 namespace {
 
 void InitialiseGcrypt() {
-  static const bool ready = [] {
+  static const bool Ready = [] {
     gcry_check_version(nullptr);
     gcry_control(GCRYCTL_DISABLE_SECMEM, 0);
     gcry_control(GCRYCTL_INITIALIZATION_FINISHED, 0);
     return true;
   }();
-  (void)ready;
+  (void)Ready;
 }
 
 // Volatile stores, so that wiping a buffer about to die is not optimised away.

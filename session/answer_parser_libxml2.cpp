@@ -22,14 +22,14 @@ constexpr int MaxElementDepth = 256;
 // libxml2 hands out UTF-8; the program's texts are Windows-1252, with "?" where a character has no byte.
 class TAnsiConverter {
  public:
-  TAnsiConverter() : Handle(iconv_open("WINDOWS-1252", "UTF-8")) {}
+  TAnsiConverter() : handle_(iconv_open("WINDOWS-1252", "UTF-8")) {}
   ~TAnsiConverter() {
-    if (Ready()) iconv_close(Handle);
+    if (Ready()) iconv_close(handle_);
   }
   TAnsiConverter(const TAnsiConverter&) = delete;
   TAnsiConverter& operator=(const TAnsiConverter&) = delete;
 
-  bool Ready() const { return Handle != reinterpret_cast<iconv_t>(-1); }
+  bool Ready() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
 
   std::string operator()(const xmlChar* utf8) {
     std::string text;
@@ -40,12 +40,12 @@ class TAnsiConverter {
     for (std::size_t i = 0; i < inLeft && ascii; ++i) ascii = static_cast<unsigned char>(in[i]) < 0x80;
     if (ascii) return text.assign(in, inLeft);
 
-    iconv(Handle, nullptr, nullptr, nullptr, nullptr);
+    iconv(handle_, nullptr, nullptr, nullptr, nullptr);
     text.resize(inLeft);  // never longer than its UTF-8
     char* out = text.data();
     std::size_t outLeft = text.size();
     while (inLeft > 0) {
-      if (iconv(Handle, const_cast<char**>(&in), &inLeft, &out, &outLeft) != static_cast<std::size_t>(-1))
+      if (iconv(handle_, const_cast<char**>(&in), &inLeft, &out, &outLeft) != static_cast<std::size_t>(-1))
         break;
       if (errno != EILSEQ) throw std::runtime_error("character conversion");
       // The parser's output is valid UTF-8, so this is a character without a byte: skip it whole. As on
@@ -61,7 +61,7 @@ class TAnsiConverter {
   }
 
  private:
-  iconv_t Handle;
+  iconv_t handle_;
 };
 
 struct TParseGuard {

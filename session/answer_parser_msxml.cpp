@@ -34,58 +34,58 @@ class TComPtr {
   TComPtr(const TComPtr&) = delete;
   TComPtr& operator=(const TComPtr&) = delete;
 
-  T* operator->() const { return Pointer; }
-  T* Get() const { return Pointer; }
-  explicit operator bool() const { return Pointer != nullptr; }
+  T* operator->() const { return pointer_; }
+  T* Get() const { return pointer_; }
+  explicit operator bool() const { return pointer_ != nullptr; }
   T** Put() {
     Reset();
-    return &Pointer;
+    return &pointer_;
   }
   void Reset() {
-    if (Pointer) std::exchange(Pointer, nullptr)->Release();
+    if (pointer_) std::exchange(pointer_, nullptr)->Release();
   }
-  void Swap(TComPtr& other) { std::swap(Pointer, other.Pointer); }
+  void Swap(TComPtr& other) { std::swap(pointer_, other.pointer_); }
 
  private:
-  T* Pointer = nullptr;
+  T* pointer_ = nullptr;
 };
 
 class TBstr {
  public:
   TBstr() = default;
-  explicit TBstr(const wchar_t* text) : Text(SysAllocString(text)) {
-    if (!Text) throw std::bad_alloc();
+  explicit TBstr(const wchar_t* text) : text_(SysAllocString(text)) {
+    if (!text_) throw std::bad_alloc();
   }
-  ~TBstr() { SysFreeString(Text); }
+  ~TBstr() { SysFreeString(text_); }
   TBstr(const TBstr&) = delete;
   TBstr& operator=(const TBstr&) = delete;
 
-  BSTR Get() const { return Text; }
+  BSTR Get() const { return text_; }
   BSTR* Put() {
-    SysFreeString(std::exchange(Text, nullptr));
-    return &Text;
+    SysFreeString(std::exchange(text_, nullptr));
+    return &text_;
   }
 
  private:
-  BSTR Text = nullptr;
+  BSTR text_ = nullptr;
 };
 
 // Owns what it holds, a SAFEARRAY included.
 class TVariant {
  public:
-  TVariant() { VariantInit(&Value); }
-  ~TVariant() { VariantClear(&Value); }
+  TVariant() { VariantInit(&value_); }
+  ~TVariant() { VariantClear(&value_); }
   TVariant(const TVariant&) = delete;
   TVariant& operator=(const TVariant&) = delete;
 
-  VARIANT& Get() { return Value; }
+  VARIANT& Get() { return value_; }
   VARIANT* Put() {
-    VariantClear(&Value);
-    return &Value;
+    VariantClear(&value_);
+    return &value_;
   }
 
  private:
-  VARIANT Value;
+  VARIANT value_;
 };
 
 std::string Ansi(const wchar_t* text, UINT length) {

@@ -69,8 +69,8 @@ bool SendEndSession(DWORD pid) {
 
 class ProgramTest : public ::testing::Test {
  protected:
-  LoopbackServer server{Answer};
-  ProxySetting proxy{server.Port()};
+  LoopbackServer server_{Answer};
+  ProxySetting proxy_{server_.Port()};
 };
 
 // One start per build: the caption carries its version, and the bar keeps the Tools button at the right.
@@ -136,7 +136,7 @@ TEST_F(ProgramTest, AHeldSessionIsClosedOnceAtTheEndSilentlyWhenWindowsEnds) {
     const std::string user = c.User ? c.User : "";
     const char* const ends[] = {"Cancel", "wineboot", "messages"};
     SCOPED_TRACE((c.User ? user : "nobody") + ", " + ends[static_cast<int>(c.End)]);
-    server.ForgetRequests();
+    server_.ForgetRequests();
     Program program(QUILLON_EXE);
     const auto dialog = gui::AwaitSignInDialog(program.Pid());
     if (user.starts_with("locked")) {
@@ -169,7 +169,7 @@ TEST_F(ProgramTest, AHeldSessionIsClosedOnceAtTheEndSilentlyWhenWindowsEnds) {
         << "still running; message box: " << box();
     EXPECT_EQ(program.ExitCode(), 0);
     std::vector<std::string> closing;
-    for (const auto& request : server.Requests())
+    for (const auto& request : server_.Requests())
       if (request.Target.find("func=2&") != std::string::npos) closing.push_back(request.Target);
     if (!c.Closed) {
       EXPECT_TRUE(closing.empty()) << closing.front();

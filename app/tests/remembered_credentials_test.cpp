@@ -83,13 +83,13 @@ class RememberedCredentialsTest : public ::testing::Test {
 
   std::size_t ClosingRequests() const {
     std::size_t count = 0;
-    for (const auto& request : server.Requests())
+    for (const auto& request : server_.Requests())
       count += request.Target.find("func=2&") != std::string::npos;
     return count;
   }
 
-  LoopbackServer server{Answer};
-  ProxySetting proxy{server.Port()};
+  LoopbackServer server_{Answer};
+  ProxySetting proxy_{server_.Port()};
 };
 
 TEST_F(RememberedCredentialsTest, CheckedSignInFillsTheNextStartAndAnUncheckedOneForgets) {
@@ -123,10 +123,10 @@ TEST_F(RememberedCredentialsTest, CheckedSignInFillsTheNextStartAndAnUncheckedOn
     Program program(QUILLON_EXE);
     const auto dialog = gui::AwaitSignInDialog(program.Pid());
     EXPECT_EQ(dialog.Shown(), Initial);
-    const std::size_t requests = server.Requests().size();
+    const std::size_t requests = server_.Requests().size();
     gui::Click(dialog.Cancel());
     EXPECT_EQ(program.ExitCode(), 0);
-    EXPECT_EQ(server.Requests().size(), requests);
+    EXPECT_EQ(server_.Requests().size(), requests);
   }
 }
 

@@ -161,22 +161,22 @@ std::string ReadError(RegistryKey& key, std::string_view name) {
 
 class StoreTest : public testing::TestWithParam<Backend> {
  protected:
-  void Load(Dialog& dialog) { LoadCredentialsFromKey(dialog, registry->Key()); }
-  void Save(Dialog& dialog) { SaveCredentialsToKey(dialog, registry->Key()); }
+  void Load(Dialog& dialog) { LoadCredentialsFromKey(dialog, registry_->Key()); }
+  void Save(Dialog& dialog) { SaveCredentialsToKey(dialog, registry_->Key()); }
   void ExpectUntouched(const Dialog& dialog) {
     EXPECT_EQ(dialog.User, "typed user");
     EXPECT_EQ(dialog.Password, "typed password");
     EXPECT_FALSE(dialog.Remember);
   }
 
-  std::unique_ptr<Registry> registry = GetParam().Make();
+  std::unique_ptr<Registry> registry_ = GetParam().Make();
 };
 
 TEST_P(StoreTest, FirstShowCreatesTheKeyAndLoadsNothing) {
-  ASSERT_FALSE(registry->KeyExists());
+  ASSERT_FALSE(registry_->KeyExists());
   Dialog dialog;
   Load(dialog);
-  EXPECT_TRUE(registry->KeyExists());
+  EXPECT_TRUE(registry_->KeyExists());
   ExpectUntouched(dialog);
   EXPECT_TRUE(dialog.Messages.empty());
 }
@@ -189,8 +189,8 @@ TEST_P(StoreTest, NothingLoadedUnlessBothValuesHoldText) {
       {{"Username", ""}, {"Password", Stored("pw")}},
   };
   for (const auto& values : cases) {
-    registry = GetParam().Make();
-    for (const auto& [name, data] : values) registry->Plant(name, Sz, data);
+    registry_ = GetParam().Make();
+    for (const auto& [name, data] : values) registry_->Plant(name, Sz, data);
     Dialog dialog;
     Load(dialog);
     ExpectUntouched(dialog);
@@ -204,8 +204,8 @@ TEST_P(StoreTest, RememberedValuesComeBackAsTheyWereTyped) {
     typed.User = user;
     typed.Password = password;
     Save(typed);
-    EXPECT_EQ(registry->Get("Username"), (RawValue{Sz, Stored(user)}));
-    EXPECT_EQ(registry->Get("Password"), (RawValue{Sz, Stored(password)}));
+    EXPECT_EQ(registry_->Get("Username"), (RawValue{Sz, Stored(user)}));
+    EXPECT_EQ(registry_->Get("Password"), (RawValue{Sz, Stored(password)}));
     Dialog shown;
     Load(shown);
     EXPECT_EQ(shown.User, user);
@@ -214,7 +214,7 @@ TEST_P(StoreTest, RememberedValuesComeBackAsTheyWereTyped) {
     EXPECT_TRUE(typed.Messages.empty() && shown.Messages.empty());
     if (std::string_view(password).empty()) {
       // Twelve characters and the terminating zero.
-      EXPECT_EQ(registry->Get("Password")->Data.size(), 13u);
+      EXPECT_EQ(registry_->Get("Password")->Data.size(), 13u);
     }
   }
 }
@@ -225,10 +225,10 @@ TEST_P(StoreTest, UncheckedSignInForgetsSilently) {
   dialog.Remember = false;
   for (int round = 0; round < 2; ++round) {
     Save(dialog);
-    EXPECT_FALSE(registry->Get("Username"));
-    EXPECT_FALSE(registry->Get("Password"));
+    EXPECT_FALSE(registry_->Get("Username"));
+    EXPECT_FALSE(registry_->Get("Password"));
   }
-  EXPECT_TRUE(registry->KeyExists());
+  EXPECT_TRUE(registry_->KeyExists());
   Dialog shown;
   Load(shown);
   ExpectUntouched(shown);
@@ -251,22 +251,22 @@ TEST_P(StoreTest, ValuesThatCannotBeDecipheredOrRead) {
       {Binary, "", Stored("pw"), "typed user", {}},
   };
   for (const auto& c : cases) {
-    registry = GetParam().Make();
-    registry->Plant("Username", c.UserType, c.User);
-    registry->Plant("Password", Sz, c.Password);
+    registry_ = GetParam().Make();
+    registry_->Plant("Username", c.UserType, c.User);
+    registry_->Plant("Password", Sz, c.Password);
     Dialog dialog;
     Load(dialog);
     EXPECT_EQ(dialog.User, c.ShownUser);
     EXPECT_EQ(dialog.Password, "typed password");
     EXPECT_FALSE(dialog.Remember);
     EXPECT_EQ(dialog.Messages, c.Messages);
-    EXPECT_EQ(ReadError(registry->Key(), "Username"), c.ReadError);
+    EXPECT_EQ(ReadError(registry_->Key(), "Username"), c.ReadError);
   }
 }
 
 TEST_P(StoreTest, StringValuesOfBothTypesEndAtTheirFirstZero) {
-  registry->Plant("Username", ExpandSz, Stored("alice") + "junk" + '\0');
-  registry->Plant("Password", Sz, CipherEnvelope("pw", CredentialsKey, true));  // no terminating zero
+  registry_->Plant("Username", ExpandSz, Stored("alice") + "junk" + '\0');
+  registry_->Plant("Password", Sz, CipherEnvelope("pw", CredentialsKey, true));  // no terminating zero
   Dialog dialog;
   Load(dialog);
   EXPECT_EQ(dialog.User, "alice");
@@ -287,8 +287,8 @@ TEST_P(StoreTest, ValueStoredUnderAnotherKeyComesInAsItDeciphers) {
     } catch (const ECipherException&) {
     }
   }
-  registry->Plant("Username", Sz, stored + '\0');
-  registry->Plant("Password", Sz, stored + '\0');
+  registry_->Plant("Username", Sz, stored + '\0');
+  registry_->Plant("Password", Sz, stored + '\0');
   Dialog dialog;
   Load(dialog);
   EXPECT_EQ(dialog.User, text);
@@ -333,46 +333,46 @@ TEST(Win32Store, KeyRemovedWhileOpenFailsToRead) {
 // Faults that only the in-memory registry can stage. The key must be closed after every operation.
 class StoreFaultTest : public testing::Test {
  protected:
-  void TearDown() override { EXPECT_FALSE(registry.Open); }
-  FakeRegistry registry;
-  Dialog dialog;
+  void TearDown() override { EXPECT_FALSE(registry_.Open); }
+  FakeRegistry registry_;
+  Dialog dialog_;
 };
 
 TEST_F(StoreFaultTest, KeyThatCannotBeOpenedChangesNothingAndSaysNothing) {
-  registry.FailOpen = true;
-  LoadCredentialsFromKey(dialog, registry);
-  EXPECT_EQ(dialog.User, "typed user");
-  EXPECT_FALSE(dialog.Remember);
-  dialog.Remember = true;
-  SaveCredentialsToKey(dialog, registry);
-  EXPECT_FALSE(registry.KeyExists());
-  EXPECT_TRUE(dialog.Messages.empty());
+  registry_.FailOpen = true;
+  LoadCredentialsFromKey(dialog_, registry_);
+  EXPECT_EQ(dialog_.User, "typed user");
+  EXPECT_FALSE(dialog_.Remember);
+  dialog_.Remember = true;
+  SaveCredentialsToKey(dialog_, registry_);
+  EXPECT_FALSE(registry_.KeyExists());
+  EXPECT_TRUE(dialog_.Messages.empty());
 }
 
 TEST_F(StoreFaultTest, WriteFailureAtThePasswordKeepsTheNewUserName) {
-  registry.Plant("Username", Sz, Stored("old user"));
-  registry.Plant("Password", Sz, Stored("old password"));
-  registry.FailWriteOf = "Password";
-  SaveCredentialsToKey(dialog, registry);
-  EXPECT_EQ(dialog.Messages, std::vector<std::string>{std::string(SaveFailedMessage)});
-  EXPECT_EQ(registry.Get("Username")->Data, Stored("typed user"));
-  EXPECT_EQ(registry.Get("Password")->Data, Stored("old password"));
+  registry_.Plant("Username", Sz, Stored("old user"));
+  registry_.Plant("Password", Sz, Stored("old password"));
+  registry_.FailWriteOf = "Password";
+  SaveCredentialsToKey(dialog_, registry_);
+  EXPECT_EQ(dialog_.Messages, std::vector<std::string>{std::string(SaveFailedMessage)});
+  EXPECT_EQ(registry_.Get("Username")->Data, Stored("typed user"));
+  EXPECT_EQ(registry_.Get("Password")->Data, Stored("old password"));
 }
 
 TEST_F(StoreFaultTest, FailedReadAndFailedRemovalAreReported) {
-  registry.Plant("Username", Sz, Stored("alice"));
-  registry.Plant("Password", Sz, Stored("pw"));
-  registry.FailReadOf = "Password";
-  LoadCredentialsFromKey(dialog, registry);
-  EXPECT_EQ(dialog.User, "typed user");
-  EXPECT_FALSE(dialog.Remember);
-  EXPECT_EQ(ReadError(registry, "Password"), "Failed to get data for 'Password'");
+  registry_.Plant("Username", Sz, Stored("alice"));
+  registry_.Plant("Password", Sz, Stored("pw"));
+  registry_.FailReadOf = "Password";
+  LoadCredentialsFromKey(dialog_, registry_);
+  EXPECT_EQ(dialog_.User, "typed user");
+  EXPECT_FALSE(dialog_.Remember);
+  EXPECT_EQ(ReadError(registry_, "Password"), "Failed to get data for 'Password'");
   // The user name goes first, and stays gone.
-  registry.FailDeleteOf = "Password";
-  SaveCredentialsToKey(dialog, registry);
-  EXPECT_FALSE(registry.Get("Username"));
-  EXPECT_TRUE(registry.Get("Password"));
-  EXPECT_EQ(dialog.Messages,
+  registry_.FailDeleteOf = "Password";
+  SaveCredentialsToKey(dialog_, registry_);
+  EXPECT_FALSE(registry_.Get("Username"));
+  EXPECT_TRUE(registry_.Get("Password"));
+  EXPECT_EQ(dialog_.Messages,
             (std::vector<std::string>{std::string(RetrieveFailedMessage), std::string(RemoveFailedMessage)}));
 }
 

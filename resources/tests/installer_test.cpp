@@ -101,9 +101,9 @@ class InstallerTest : public testing::Test {
  protected:
   void SetUp() override {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    install_dir_ = KnownFolder(FOLDERID_LocalAppData) + L"\\Programs\\Quillon";
+    installDir_ = KnownFolder(FOLDERID_LocalAppData) + L"\\Programs\\Quillon";
     shortcut_ = KnownFolder(FOLDERID_Programs) + L"\\Quillon.lnk";
-    ASSERT_NE(install_dir_, L"\\Programs\\Quillon");
+    ASSERT_NE(installDir_, L"\\Programs\\Quillon");
     ASSERT_TRUE(Exists(BuildPath(QUILLON_INSTALLER))) << QUILLON_INSTALLER;
   }
   void TearDown() override { CoUninitialize(); }
@@ -117,9 +117,9 @@ class InstallerTest : public testing::Test {
     EXPECT_EQ(RunToEnd(command + L" /S", 120s), 0UL);
   }
 
-  std::wstring Installed(const wchar_t* name) const { return install_dir_ + L"\\" + name; }
+  std::wstring Installed(const wchar_t* name) const { return installDir_ + L"\\" + name; }
 
-  std::wstring install_dir_;
+  std::wstring installDir_;
   std::wstring shortcut_;
 };
 
@@ -192,7 +192,7 @@ TEST_F(InstallerTest, InstallsForTheUserAloneStartsAndUninstallsAllButTheRemembe
   const std::string version = QUILLON_VERSION_TEXT;
   EXPECT_EQ(TextValue(HKEY_CURRENT_USER, UninstallKey, L"DisplayVersion"),
             std::wstring(version.begin(), version.end()));
-  EXPECT_TRUE(SamePath(TextValue(HKEY_CURRENT_USER, UninstallKey, L"InstallLocation"), install_dir_));
+  EXPECT_TRUE(SamePath(TextValue(HKEY_CURRENT_USER, UninstallKey, L"InstallLocation"), installDir_));
   EXPECT_EQ(TextValue(HKEY_CURRENT_USER, UninstallKey, L"UninstallString"),
             L"\"" + Installed(L"Uninstall.exe") + L"\"");
   // Under Wine the installer could write machine-wide: nothing may land there.
@@ -212,7 +212,7 @@ TEST_F(InstallerTest, InstallsForTheUserAloneStartsAndUninstallsAllButTheRemembe
   for (const wchar_t* name : {L"Quillon.exe", L"README.txt", L"Uninstall.exe"}) {
     EXPECT_FALSE(Exists(Installed(name))) << name;
   }
-  EXPECT_FALSE(Exists(install_dir_));
+  EXPECT_FALSE(Exists(installDir_));
   EXPECT_FALSE(Exists(shortcut_));
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, UninstallKey));
   EXPECT_EQ(CredentialsMarker::Value(), L"kept");

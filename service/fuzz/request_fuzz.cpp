@@ -73,22 +73,22 @@ void CheckRequestAddress(FuzzedDataProvider& input) {
 
   // The function number in plain decimal: no sign but a minus, no leading zeros.
   std::size_t at = ServiceBaseAddress.size();
-  const std::size_t number_end = std::min(url.find('&', at), url.size());
-  const std::string_view number = std::string_view(url).substr(at, number_end - at);
+  const std::size_t numberEnd = std::min(url.find('&', at), url.size());
+  const std::string_view number = std::string_view(url).substr(at, numberEnd - at);
   std::int32_t parsed = 0;
   const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), parsed);
   CHECK(error == std::errc{} && end == number.data() + number.size() && parsed == function);
   CHECK(number == "0" || (!number.starts_with('0') && !number.starts_with("-0")));
-  at = number_end;
+  at = numberEnd;
 
   // Then each pair in order. Escaped values hold no "&", so each one runs to the next pair.
   for (std::size_t i = 0; i < names.size(); ++i) {
     const std::string head = "&" + names[i] + "=";
     CHECK(std::string_view(url).substr(at, head.size()) == head);
     at += head.size();
-    const std::size_t value_end = std::min(url.find('&', at), url.size());
-    CHECK(Unescape(std::string_view(url).substr(at, value_end - at)) == values[i]);
-    at = value_end;
+    const std::size_t valueEnd = std::min(url.find('&', at), url.size());
+    CHECK(Unescape(std::string_view(url).substr(at, valueEnd - at)) == values[i]);
+    at = valueEnd;
   }
   CHECK(at == url.size());
 }

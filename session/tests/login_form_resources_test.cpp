@@ -105,10 +105,10 @@ class LogInFormResourcesTest : public ::testing::Test {
   static void SetUpTestSuite() { Application.Initialize(GetModuleHandleA(nullptr)); }
   void SetUp() override {
     ForgetRemembered();
-    form.Show();
+    form_.Show();
   }
   void TearDown() override {
-    form.Hide();
+    form_.Hide();
     ForgetRemembered();
   }
 
@@ -121,33 +121,33 @@ class LogInFormResourcesTest : public ::testing::Test {
   // One press of "Log In"; the accepted ones alternate between storing and forgetting the credentials.
   void Attempt(int round) {
     const Kind& kind = KindOf(round);
-    answer = kind.Answer ? kind.Answer : "";
-    form.SetUserText(User);
-    form.SetPasswordText(Password);
-    form.SetRememberMeChecked(round / std::size(Kinds) % 2 == 0);
-    form.SetModalResult(TModalResult::None);
-    form.Messages.clear();
+    answer_ = kind.Answer ? kind.Answer : "";
+    form_.SetUserText(User);
+    form_.SetPasswordText(Password);
+    form_.SetRememberMeChecked(round / std::size(Kinds) % 2 == 0);
+    form_.SetModalResult(TModalResult::None);
+    form_.Messages.clear();
     {
       std::optional<ProxySetting> nowhere;
-      if (!kind.Answer) nowhere.emplace(closedPort);
-      SendMessageA(form.LogInButton, BM_CLICK, 0, 0);
+      if (!kind.Answer) nowhere.emplace(closedPort_);
+      SendMessageA(form_.LogInButton, BM_CLICK, 0, 0);
     }
-    ASSERT_EQ(form.ModalResult(), kind.Result) << kind.Name << " in round " << round;
+    ASSERT_EQ(form_.ModalResult(), kind.Result) << kind.Name << " in round " << round;
     if (*kind.Message) {
-      ASSERT_EQ(form.Messages, (std::map<std::string, int>{{kind.Message, 1}})) << round;
+      ASSERT_EQ(form_.Messages, (std::map<std::string, int>{{kind.Message, 1}})) << round;
     } else {
-      ASSERT_TRUE(form.Messages.empty()) << form.Messages.begin()->first << " in round " << round;
+      ASSERT_TRUE(form_.Messages.empty()) << form_.Messages.begin()->first << " in round " << round;
     }
-    ASSERT_TRUE(IsWindowEnabled(form.LogInButton)) << kind.Name << " in round " << round;
-    server.ForgetRequests();
+    ASSERT_TRUE(IsWindowEnabled(form_.LogInButton)) << kind.Name << " in round " << round;
+    server_.ForgetRequests();
   }
 
   // The request of Attempt, straight through WinINet.
   void BareRequest(int round) {
     const Kind& kind = KindOf(round);
-    answer = kind.Answer ? kind.Answer : "";
+    answer_ = kind.Answer ? kind.Answer : "";
     std::optional<ProxySetting> nowhere;
-    if (!kind.Answer) nowhere.emplace(closedPort);
+    if (!kind.Answer) nowhere.emplace(closedPort_);
     const std::string agent = ExecutableFileName();
     const std::string address = BuildRequestUrl(1, {"key"}, {MakeSignInKey(User, Password)});
     HINTERNET session = InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
@@ -158,32 +158,32 @@ class LogInFormResourcesTest : public ::testing::Test {
     }
     if (url) InternetCloseHandle(url);
     InternetCloseHandle(session);
-    server.ForgetRequests();
+    server_.ForgetRequests();
   }
 
   // One store and one load of the remembered credentials, against the real registry.
   void StoreCycle(int round) {
     const bool remember = round % 2 == 0;
     const std::string user = "user " + std::to_string(round), password = "pass " + std::to_string(round);
-    form.SetUserText(user);
-    form.SetPasswordText(password);
-    form.SetRememberMeChecked(remember);
-    SaveRememberedCredentials(form);
-    form.SetUserText("");
-    form.SetPasswordText("");
-    form.SetRememberMeChecked(!remember);
-    LoadRememberedCredentials(form);
-    ASSERT_EQ(form.UserText(), remember ? user : "") << round;
-    ASSERT_EQ(form.PasswordText(), remember ? password : "") << round;
-    ASSERT_EQ(form.RememberMeChecked(), remember) << round;
-    ASSERT_TRUE(form.Messages.empty()) << form.Messages.begin()->first << " in round " << round;
+    form_.SetUserText(user);
+    form_.SetPasswordText(password);
+    form_.SetRememberMeChecked(remember);
+    SaveRememberedCredentials(form_);
+    form_.SetUserText("");
+    form_.SetPasswordText("");
+    form_.SetRememberMeChecked(!remember);
+    LoadRememberedCredentials(form_);
+    ASSERT_EQ(form_.UserText(), remember ? user : "") << round;
+    ASSERT_EQ(form_.PasswordText(), remember ? password : "") << round;
+    ASSERT_EQ(form_.RememberMeChecked(), remember) << round;
+    ASSERT_TRUE(form_.Messages.empty()) << form_.Messages.begin()->first << " in round " << round;
   }
 
-  std::string answer;
-  LoopbackServer server{[this](const auto&) { return LoopbackServer::Reply(200, answer); }};
-  ProxySetting proxy{server.Port()};
-  const std::uint16_t closedPort = LoopbackServer::ClosedPort();
-  QuietLogInForm form;
+  std::string answer_;
+  LoopbackServer server_{[this](const auto&) { return LoopbackServer::Reply(200, answer_); }};
+  ProxySetting proxy_{server_.Port()};
+  const std::uint16_t closedPort_ = LoopbackServer::ClosedPort();
+  QuietLogInForm form_;
 };
 
 TEST_F(LogInFormResourcesTest, SignInAttemptsOfEveryOutcomeKeepNoMoreThanWinInetItself) {

@@ -54,56 +54,57 @@ class LogInFormTest : public ::testing::Test {
         ADD_FAILURE() << failed.what();
       }
       // A script that failed half-way must not leave the test's thread waiting.
-      if (!gui::WaitUntil([&] { return !form.Visible(); }, 5s)) {
+      if (!gui::WaitUntil([&] { return !form_.Visible(); }, 5s)) {
         if (HWND box = gui::FindVisible(Title(), GetCurrentProcessId())) PostMessageA(box, WM_CLOSE, 0, 0);
-        PostMessageA(form.Handle(), WM_CLOSE, 0, 0);
+        PostMessageA(form_.Handle(), WM_CLOSE, 0, 0);
       }
     });
   }
 
   TModalResult RunModal(const std::function<void()>& script) {
     std::thread driver = Drive([&] {
-      gui::Await("the dialog shows", [&] { return form.Visible(); });
+      gui::Await("the dialog shows", [&] { return form_.Visible(); });
       script();
     });
-    const TModalResult result = form.ShowModal();
+    const TModalResult result = form_.ShowModal();
     driver.join();
     return result;
   }
 
-  std::string answer = SessionAnswer;
-  std::atomic<int> enabledDuringRequest{-1};
-  LoopbackServer server{[this](const auto&) {
-    enabledDuringRequest = IsWindowEnabled(form.LogInButton) ? 1 : 0;
-    return LoopbackServer::Reply(200, answer);
+  std::string answer_ = SessionAnswer;
+  std::atomic<int> enabledDuringRequest_{-1};
+  LoopbackServer server_{[this](const auto&) {
+    enabledDuringRequest_ = IsWindowEnabled(form_.LogInButton) ? 1 : 0;
+    return LoopbackServer::Reply(200, answer_);
   }};
-  ProxySetting proxy{server.Port()};
-  TLogInForm form;
+  ProxySetting proxy_{server_.Port()};
+  TLogInForm form_;
 };
 
 TEST_F(LogInFormTest, SuccessClosesWithOkAndFillsTheSession) {
   const auto result = RunModal([&] {
-    gui::SetText(form.UserEdit, "alice");
-    gui::SetText(form.PasswordEdit, "s3cret+");
-    gui::Click(form.LogInButton);
+    gui::SetText(form_.UserEdit, "alice");
+    gui::SetText(form_.PasswordEdit, "s3cret+");
+    gui::Click(form_.LogInButton);
   });
   EXPECT_EQ(result, TModalResult::OK);
   EXPECT_EQ(SessionState.UserName, "alice");
   EXPECT_EQ(SessionState.SessionId, "S-1");
   EXPECT_EQ(SessionState.AccessLevel, 6);
-  ASSERT_EQ(server.Requests().size(), 1u);
-  EXPECT_EQ(PathAndQuery(server.Requests()[0].Target),
+  ASSERT_EQ(server_.Requests().size(), 1u);
+  EXPECT_EQ(PathAndQuery(server_.Requests()[0].Target),
             ServiceTarget("1&key=" + UrlEncode(EncodeBase64("alice|s3cret+"))));
 }
 
 TEST_F(LogInFormTest, ErrorWithASessionIsReportedAndTheDialogStaysOpen) {
-  answer = R"(<Brovik><license><error code="3">Account locked</error><session id="S-3"/></license></Brovik>)";
+  answer_ =
+      R"(<Brovik><license><error code="3">Account locked</error><session id="S-3"/></license></Brovik>)";
   const auto result = RunModal([&] {
-    gui::Click(form.LogInButton);
+    gui::Click(form_.LogInButton);
     EXPECT_EQ(gui::DismissMessageBox(Title()), "Unable to log in: Account locked (error code 3)");
-    EXPECT_TRUE(form.Visible());
-    gui::SignInDialog(form.Handle()).AwaitReady();
-    gui::Click(form.CancelButton);
+    EXPECT_TRUE(form_.Visible());
+    gui::SignInDialog(form_.Handle()).AwaitReady();
+    gui::Click(form_.CancelButton);
   });
   EXPECT_EQ(result, TModalResult::Cancel);
   EXPECT_EQ(SessionState.SessionId, "S-3");
@@ -112,87 +113,87 @@ TEST_F(LogInFormTest, ErrorWithASessionIsReportedAndTheDialogStaysOpen) {
 TEST_F(LogInFormTest, UnreachableServiceClosesWithCancel) {
   ProxySetting nowhere{LoopbackServer::ClosedPort()};
   const auto result = RunModal([&] {
-    gui::Click(form.LogInButton);
+    gui::Click(form_.LogInButton);
     EXPECT_EQ(gui::DismissMessageBox(Title()), "Failed to connect to server");
   });
   EXPECT_EQ(result, TModalResult::Cancel);
   EXPECT_EQ(SessionState.SessionId, "");
-  EXPECT_TRUE(IsWindowEnabled(form.LogInButton));
+  EXPECT_TRUE(IsWindowEnabled(form_.LogInButton));
 }
 
 TEST_F(LogInFormTest, EmptyFieldsSendTheKeyOfTheBarWithTheButtonDisabledMeanwhile) {
-  answer = "";
+  answer_ = "";
   RunModal([&] {
-    gui::SetText(form.UserEdit, "");
-    gui::SetText(form.PasswordEdit, "");
-    gui::Click(form.LogInButton);
+    gui::SetText(form_.UserEdit, "");
+    gui::SetText(form_.PasswordEdit, "");
+    gui::Click(form_.LogInButton);
     EXPECT_EQ(gui::DismissMessageBox(Title()), "Invalid session");
-    gui::SignInDialog(form.Handle()).AwaitReady();
-    gui::Click(form.CancelButton);
+    gui::SignInDialog(form_.Handle()).AwaitReady();
+    gui::Click(form_.CancelButton);
   });
-  EXPECT_EQ(enabledDuringRequest, 0);
-  ASSERT_EQ(server.Requests().size(), 1u);
-  EXPECT_EQ(PathAndQuery(server.Requests()[0].Target), ServiceTarget("1&key=fA%3D%3D"));
+  EXPECT_EQ(enabledDuringRequest_, 0);
+  ASSERT_EQ(server_.Requests().size(), 1u);
+  EXPECT_EQ(PathAndQuery(server_.Requests()[0].Target), ServiceTarget("1&key=fA%3D%3D"));
 }
 
 TEST_F(LogInFormTest, EnterSignsInAndEscapeCancels) {
-  answer = "<Brovik/>";
+  answer_ = "<Brovik/>";
   const auto result = RunModal([&] {
-    gui::PressKey(form.UserEdit, VK_RETURN);
+    gui::PressKey(form_.UserEdit, VK_RETURN);
     EXPECT_EQ(gui::DismissMessageBox(Title()), "Invalid session");
-    gui::SignInDialog(form.Handle()).AwaitReady();
-    gui::PressKey(form.UserEdit, VK_ESCAPE);
+    gui::SignInDialog(form_.Handle()).AwaitReady();
+    gui::PressKey(form_.UserEdit, VK_ESCAPE);
   });
   EXPECT_EQ(result, TModalResult::Cancel);
-  EXPECT_EQ(server.Requests().size(), 1u);
+  EXPECT_EQ(server_.Requests().size(), 1u);
 }
 
 TEST_F(LogInFormTest, EndSessionSendsTheEscapedSessionIdentifier) {
   SessionState.SessionId = "a+b=c&d";
-  answer = R"(<Brovik><license><session id="a+b=c&amp;d"/></license></Brovik>)";
-  form.EndSession();
-  ASSERT_EQ(server.Requests().size(), 1u);
-  EXPECT_EQ(PathAndQuery(server.Requests()[0].Target), ServiceTarget("2&session=a%2Bb%3Dc%26d"));
-  EXPECT_EQ(form.ModalResult(), TModalResult::OK);
+  answer_ = R"(<Brovik><license><session id="a+b=c&amp;d"/></license></Brovik>)";
+  form_.EndSession();
+  ASSERT_EQ(server_.Requests().size(), 1u);
+  EXPECT_EQ(PathAndQuery(server_.Requests()[0].Target), ServiceTarget("2&session=a%2Bb%3Dc%26d"));
+  EXPECT_EQ(form_.ModalResult(), TModalResult::OK);
 }
 
 TEST_F(LogInFormTest, EndSessionWithAnEmptyIdentifierShowsInvalidSession) {
   SessionState.SessionId = "S-9";
-  answer = R"(<Brovik><license><session id=""/></license></Brovik>)";
+  answer_ = R"(<Brovik><license><session id=""/></license></Brovik>)";
   std::thread driver = Drive([] { EXPECT_EQ(gui::DismissMessageBox(Title()), "Invalid session"); });
-  form.EndSession();
+  form_.EndSession();
   driver.join();
   EXPECT_EQ(SessionState.SessionId, "");
 }
 
 TEST_F(LogInFormTest, LayoutAtNinetySixDpi) {
-  EXPECT_EQ(form.Caption(), "Log In");
+  EXPECT_EQ(form_.Caption(), "Log In");
   RECT client{};
-  GetClientRect(form.Handle(), &client);
+  GetClientRect(form_.Handle(), &client);
   EXPECT_EQ(client.right, 284);
   EXPECT_EQ(client.bottom, 111);
   const struct {
     HWND Control;
     RECT Expected;  // left, top, right, bottom in client pixels
   } cases[] = {
-      {form.UserEdit, {8, 24, 129, 45}},           {form.PasswordEdit, {136, 24, 257, 48}},
-      {form.RememberMeCheckBox, {8, 48, 105, 65}}, {form.LogInButton, {152, 72, 200, 97}},
-      {form.CancelButton, {208, 72, 256, 97}},     {form.UsernameLabel, {8, 69, 98, 82}},
-      {form.PasswordLabel, {8, 87, 98, 100}},
+      {form_.UserEdit, {8, 24, 129, 45}},           {form_.PasswordEdit, {136, 24, 257, 48}},
+      {form_.RememberMeCheckBox, {8, 48, 105, 65}}, {form_.LogInButton, {152, 72, 200, 97}},
+      {form_.CancelButton, {208, 72, 256, 97}},     {form_.UsernameLabel, {8, 69, 98, 82}},
+      {form_.PasswordLabel, {8, 87, 98, 100}},
   };
   for (const auto& c : cases) {
     RECT r{};
     GetWindowRect(c.Control, &r);
-    MapWindowPoints(nullptr, form.Handle(), reinterpret_cast<POINT*>(&r), 2);
+    MapWindowPoints(nullptr, form_.Handle(), reinterpret_cast<POINT*>(&r), 2);
     EXPECT_EQ(r.left, c.Expected.left);
     EXPECT_EQ(r.top, c.Expected.top);
     EXPECT_EQ(r.right, c.Expected.right);
     EXPECT_EQ(r.bottom, c.Expected.bottom);
   }
-  EXPECT_EQ(WindowText(form.PasswordEdit), "ABC");
-  EXPECT_NE(GetWindowLongA(form.PasswordEdit, GWL_STYLE) & ES_PASSWORD, 0);
-  EXPECT_EQ(WindowText(form.UsernameLabel), "Forgot username?");
-  EXPECT_EQ(WindowText(form.PasswordLabel), "Forgot password?");
+  EXPECT_EQ(WindowText(form_.PasswordEdit), "ABC");
+  EXPECT_NE(GetWindowLongA(form_.PasswordEdit, GWL_STYLE) & ES_PASSWORD, 0);
+  EXPECT_EQ(WindowText(form_.UsernameLabel), "Forgot username?");
+  EXPECT_EQ(WindowText(form_.PasswordLabel), "Forgot password?");
 }
 
 // The shell's handler of https addresses, replaced while the test runs by one that notes the addresses it
@@ -245,9 +246,9 @@ TEST_F(LogInFormTest, KeyboardReachesTheLinksAfterCancelAndEnterOrSpaceOpensThei
   // Each showing starts at the user name. Opening a page hands the focus to the browser, so each page is
   // opened by a showing of its own.
   const auto tabTo = [&](HWND link) {
-    gui::Await("the user name has the focus", [&] { return focus() == form.UserEdit; });
-    for (HWND next : {form.PasswordEdit, form.RememberMeCheckBox, form.LogInButton, form.CancelButton,
-                      form.UsernameLabel, form.PasswordLabel}) {
+    gui::Await("the user name has the focus", [&] { return focus() == form_.UserEdit; });
+    for (HWND next : {form_.PasswordEdit, form_.RememberMeCheckBox, form_.LogInButton, form_.CancelButton,
+                      form_.UsernameLabel, form_.PasswordLabel}) {
       gui::PressKey(focus(), VK_TAB);
       gui::Await("Tab reaches " + gui::Text(next), [&] { return focus() == next; });
       if (next == link) return;
@@ -256,7 +257,7 @@ TEST_F(LogInFormTest, KeyboardReachesTheLinksAfterCancelAndEnterOrSpaceOpensThei
   const struct {
     HWND Link;
     WPARAM Key;
-  } presses[] = {{form.UsernameLabel, VK_RETURN}, {form.PasswordLabel, VK_SPACE}};
+  } presses[] = {{form_.UsernameLabel, VK_RETURN}, {form_.PasswordLabel, VK_SPACE}};
   for (const auto& press : presses) {
     const auto result = RunModal([&] {
       tabTo(press.Link);
@@ -271,7 +272,7 @@ TEST_F(LogInFormTest, KeyboardReachesTheLinksAfterCancelAndEnterOrSpaceOpensThei
     // Enter on a link opened it and did not sign in.
     EXPECT_EQ(result, TModalResult::Cancel);
   }
-  EXPECT_TRUE(server.Requests().empty());
+  EXPECT_TRUE(server_.Requests().empty());
   const std::string site = "https://" QUILLON_ACCOUNT_SITE_HOST "/Account/";
   EXPECT_EQ(openings.Opened(), (std::vector<std::string>{site + "ForgotUserName", site + "ForgotUserName",
                                                          site + "ForgotPassword", site + "ForgotPassword"}));

@@ -31,7 +31,7 @@ constexpr IID DocumentInterface = {
 
 constexpr DWORD ReadSize = 32768;
 
-limit::MainWindow mainWindow;
+limit::MainWindow MainWindow;
 
 // The whole body, or false; *size bytes at *body, malloc'ed.
 bool Retrieve(const char* address, char** body, DWORD* size) {
@@ -204,11 +204,11 @@ void LogIn(HWND form) {
   }
   char text[128];
   std::snprintf(text, sizeof text, "User name: %s", __argv[2]);
-  SetLabel(mainWindow.UserLabel, text);
+  SetLabel(MainWindow.UserLabel, text);
   std::snprintf(text, sizeof text, "Access level: %s", AccessLevelName(accessLevel));
-  SetLabel(mainWindow.AccessLevelLabel, text);
+  SetLabel(MainWindow.AccessLevelLabel, text);
   ShowWindow(form, SW_HIDE);
-  ShowWindow(mainWindow.Window, SW_SHOW);
+  ShowWindow(MainWindow.Window, SW_SHOW);
 }
 
 }  // namespace
@@ -218,7 +218,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   limit::Initialize(instance);
   limit::SetLogIn(LogIn);
-  mainWindow = limit::MakeMainWindow(LIMIT_MAIN_CAPTION);
+  MainWindow = limit::MakeMainWindow(LIMIT_MAIN_CAPTION);
   HWND form =
       limit::MakeForm("Log In", WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, limit::Scale(160), limit::Scale(80));
   limit::AddControl(form, "BUTTON", "Log In", WS_TABSTOP | BS_DEFPUSHBUTTON, 48, 16, 48, 25, IDOK);

@@ -10,7 +10,7 @@ namespace {
 
 constexpr char LinkClass[] = "LimitLink";
 
-HFONT underlined;
+HFONT Underlined;
 
 // Navy underlined text, as the dialog's links are drawn.
 LRESULT CALLBACK LinkProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -19,7 +19,7 @@ LRESULT CALLBACK LinkProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
   HDC dc = BeginPaint(window, &paint);
   char text[64];
   const int length = GetWindowTextA(window, text, sizeof text);
-  HGDIOBJ old = SelectObject(dc, underlined);
+  HGDIOBJ old = SelectObject(dc, Underlined);
   SetTextColor(dc, RGB(0, 0, 128));
   SetBkMode(dc, TRANSPARENT);
   RECT bounds;
@@ -34,7 +34,7 @@ HWND MakeSignInDialog(HINSTANCE instance) {
   LOGFONTA face;
   GetObjectA(limit::Font(), sizeof face, &face);
   face.lfUnderline = TRUE;
-  underlined = CreateFontIndirectA(&face);
+  Underlined = CreateFontIndirectA(&face);
   WNDCLASSA link{};
   link.lpfnWndProc = LinkProc;
   link.hInstance = instance;

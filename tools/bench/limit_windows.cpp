@@ -9,18 +9,18 @@ constexpr char BarClass[] = "LimitBar";
 constexpr int ToolsId = 100;
 constexpr UINT LogOutId = 201, ExitId = 202;
 
-HINSTANCE instance;
-int dpi = 96;
-HFONT font;
-void (*logInHandler)(HWND);
-HWND mainWindow, bar, tools;
-HMENU toolsMenu;
+HINSTANCE Instance;
+int Dpi = 96;
+HFONT FormFont;
+void (*LogInHandler)(HWND);
+HWND MainHandle, Bar, Tools;
+HMENU ToolsMenu;
 
 void LayOutBar() {
   RECT client;
-  GetClientRect(mainWindow, &client);
-  SetWindowPos(bar, nullptr, 0, 0, client.right, Scale(41), SWP_NOZORDER | SWP_NOACTIVATE);
-  SetWindowPos(tools, nullptr, client.right - Scale(43) - Scale(8), Scale(8), 0, 0,
+  GetClientRect(MainHandle, &client);
+  SetWindowPos(Bar, nullptr, 0, 0, client.right, Scale(41), SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(Tools, nullptr, client.right - Scale(43) - Scale(8), Scale(8), 0, 0,
                SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
 }
 
@@ -30,14 +30,14 @@ LRESULT CALLBACK FormProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
       PostQuitMessage(0);
       return 0;
     case WM_SIZE:
-      if (window == mainWindow && bar) LayOutBar();
+      if (window == MainHandle && Bar) LayOutBar();
       return 0;
     case DM_GETDEFID:
       return MAKELRESULT(IDOK, DC_HASDEFID);
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
         case IDOK:
-          if (logInHandler) logInHandler(window);
+          if (LogInHandler) LogInHandler(window);
           return 0;
         case IDCANCEL:
         case ExitId:
@@ -47,7 +47,7 @@ LRESULT CALLBACK FormProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
           POINT at;
           GetCursorPos(&at);
           SetForegroundWindow(window);
-          TrackPopupMenu(toolsMenu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, window,
+          TrackPopupMenu(ToolsMenu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, window,
                          nullptr);
           PostMessageA(window, WM_NULL, 0, 0);
           return 0;
@@ -67,15 +67,15 @@ LRESULT CALLBACK BarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
 }  // namespace
 
 void Initialize(HINSTANCE programInstance) {
-  instance = programInstance;
-  dpi = static_cast<int>(GetDpiForSystem());
-  font = CreateFontA(-MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                     "MS Sans Serif");
+  Instance = programInstance;
+  Dpi = static_cast<int>(GetDpiForSystem());
+  FormFont = CreateFontA(-MulDiv(8, Dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                         DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif");
   WNDCLASSA form{};
   form.lpfnWndProc = FormProc;
-  form.hInstance = instance;
-  form.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(1));
+  form.hInstance = Instance;
+  form.hIcon = LoadIconA(Instance, MAKEINTRESOURCEA(1));
   form.hCursor = LoadCursorA(nullptr, IDC_ARROW);
   form.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   form.lpszClassName = FormClass;
@@ -87,39 +87,39 @@ void Initialize(HINSTANCE programInstance) {
   RegisterClassA(&panel);
 }
 
-int Scale(int pixels) { return MulDiv(pixels, dpi, 96); }
+int Scale(int pixels) { return MulDiv(pixels, Dpi, 96); }
 
-HFONT Font() { return font; }
+HFONT Font() { return FormFont; }
 
-void SetLogIn(void (*logIn)(HWND)) { logInHandler = logIn; }
+void SetLogIn(void (*logIn)(HWND)) { LogInHandler = logIn; }
 
 HWND MakeForm(const char* caption, DWORD style, DWORD exStyle, int width, int height) {
   return CreateWindowExA(
       exStyle | WS_EX_CONTROLPARENT, FormClass, caption, style, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-      (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, nullptr, nullptr, instance, nullptr);
+      (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, nullptr, nullptr, Instance, nullptr);
 }
 
 HWND AddControl(HWND parent, const char* className, const char* text, DWORD style, int left, int top,
                 int width, int height, int id, DWORD exStyle) {
   HWND control = CreateWindowExA(exStyle, className, text, style | WS_CHILD | WS_VISIBLE, Scale(left),
                                  Scale(top), Scale(width), Scale(height), parent,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
-  SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), Instance, nullptr);
+  SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(FormFont), FALSE);
   return control;
 }
 
 MainWindow MakeMainWindow(const char* caption) {
   MainWindow made{};
-  made.Window = mainWindow = MakeForm(caption, WS_OVERLAPPEDWINDOW, 0, Scale(763), Scale(563));
-  bar = CreateWindowExA(WS_EX_CONTROLPARENT, BarClass, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, mainWindow,
-                        nullptr, instance, nullptr);
-  made.UserLabel = AddControl(bar, "STATIC", "", SS_LEFT | SS_NOPREFIX, 8, 8, 1, 13);
-  made.AccessLevelLabel = AddControl(bar, "STATIC", "", SS_LEFT | SS_NOPREFIX, 8, 24, 1, 13);
-  tools = AddControl(bar, "BUTTON", "Tools", WS_TABSTOP | BS_PUSHBUTTON, 0, 8, 43, 25, ToolsId);
-  toolsMenu = CreatePopupMenu();
-  AppendMenuA(toolsMenu, MF_STRING, LogOutId, "Log Out");
-  AppendMenuA(toolsMenu, MF_SEPARATOR, 0, nullptr);
-  AppendMenuA(toolsMenu, MF_STRING, ExitId, "Exit");
+  made.Window = MainHandle = MakeForm(caption, WS_OVERLAPPEDWINDOW, 0, Scale(763), Scale(563));
+  Bar = CreateWindowExA(WS_EX_CONTROLPARENT, BarClass, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, MainHandle,
+                        nullptr, Instance, nullptr);
+  made.UserLabel = AddControl(Bar, "STATIC", "", SS_LEFT | SS_NOPREFIX, 8, 8, 1, 13);
+  made.AccessLevelLabel = AddControl(Bar, "STATIC", "", SS_LEFT | SS_NOPREFIX, 8, 24, 1, 13);
+  Tools = AddControl(Bar, "BUTTON", "Tools", WS_TABSTOP | BS_PUSHBUTTON, 0, 8, 43, 25, ToolsId);
+  ToolsMenu = CreatePopupMenu();
+  AppendMenuA(ToolsMenu, MF_STRING, LogOutId, "Log Out");
+  AppendMenuA(ToolsMenu, MF_SEPARATOR, 0, nullptr);
+  AppendMenuA(ToolsMenu, MF_STRING, ExitId, "Exit");
   LayOutBar();
   return made;
 }

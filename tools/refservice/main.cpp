@@ -29,12 +29,12 @@ constexpr std::string_view Usage =
     "  --log FILE    append one line per request (default: stderr)\n"
     "  --delay-ms N  wait N milliseconds before each answer\n";
 
-int stopPipe[2] = {-1, -1};
+int StopPipe[2] = {-1, -1};
 
 void OnStopSignal(int) {
   const int saved = errno;
   const char byte = 0;
-  [[maybe_unused]] auto ignored = ::write(stopPipe[1], &byte, 1);
+  [[maybe_unused]] auto ignored = ::write(StopPipe[1], &byte, 1);
   errno = saved;
 }
 
@@ -108,7 +108,7 @@ int main(int argc, char** argv) {
   }
 
   // Handlers go in before the port is announced: a script may send SIGTERM as soon as it has read it.
-  if (::pipe2(stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) Fail(std::string("pipe: ") + std::strerror(errno));
+  if (::pipe2(StopPipe, O_CLOEXEC | O_NONBLOCK) != 0) Fail(std::string("pipe: ") + std::strerror(errno));
   struct sigaction action {};
   action.sa_handler = OnStopSignal;
   sigemptyset(&action.sa_mask);
@@ -125,7 +125,7 @@ int main(int argc, char** argv) {
   } catch (const std::exception& e) {
     Fail(e.what());
   }
-  server.Run(stopPipe[0]);
+  server.Run(StopPipe[0]);
   if (log != stderr) std::fclose(log);
   return 0;
 }
