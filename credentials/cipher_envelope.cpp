@@ -16,7 +16,7 @@ constexpr std::array<unsigned char, 256> Values = [] {
 
 }  // namespace
 
-void Base64EncodeStream(MemoryStream& source, MemoryStream& target) {
+void Base64EncodeStream(TMemoryStream& source, TMemoryStream& target) {
   constexpr std::size_t Chunk = 45;
   char bytes[Chunk];
   for (;;) {
@@ -28,7 +28,7 @@ void Base64EncodeStream(MemoryStream& source, MemoryStream& target) {
   }
 }
 
-void Base64DecodeStream(MemoryStream& source, MemoryStream& target) {
+void Base64DecodeStream(TMemoryStream& source, TMemoryStream& target) {
   constexpr std::size_t Chunk = 88;
   unsigned char text[Chunk];
   unsigned char bytes[Chunk / 4 * 3];
@@ -56,8 +56,8 @@ void Base64DecodeStream(MemoryStream& source, MemoryStream& target) {
   }
 }
 
-std::string CipherEnvelope(std::string_view text, const CipherKey& key, bool encrypt) {
-  MemoryStream input, middle, result;
+std::string CipherEnvelope(std::string_view text, const TCipherKey& key, bool encrypt) {
+  TMemoryStream input, middle, result;
   input.Write(text.data(), text.size());
   input.Seek(0);
   if (encrypt) {

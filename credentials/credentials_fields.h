@@ -3,9 +3,9 @@
 #include <string>
 
 // The sign-in dialog's fields as the store of the remembered credentials sees them.
-class CredentialsFields {
+class TCredentialsFields {
  public:
-  virtual ~CredentialsFields() = default;
+  virtual ~TCredentialsFields() = default;
   virtual std::string UserText() const = 0;
   virtual void SetUserText(const std::string& text) = 0;
   virtual std::string PasswordText() const = 0;

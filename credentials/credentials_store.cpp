@@ -4,23 +4,23 @@
 
 namespace {
 
-class OpenedKey {
+class TOpenedKey {
  public:
-  explicit OpenedKey(RegistryKey& key) : key_(key) {}
-  ~OpenedKey() { key_.Close(); }
-  OpenedKey(const OpenedKey&) = delete;
-  OpenedKey& operator=(const OpenedKey&) = delete;
+  explicit TOpenedKey(TRegistryKey& key) : key_(key) {}
+  ~TOpenedKey() { key_.Close(); }
+  TOpenedKey(const TOpenedKey&) = delete;
+  TOpenedKey& operator=(const TOpenedKey&) = delete;
 
  private:
-  RegistryKey& key_;
+  TRegistryKey& key_;
 };
 
 }  // namespace
 
-void LoadCredentialsFromKey(CredentialsFields& dialog, RegistryKey& key) {
+void LoadCredentialsFromKey(TCredentialsFields& dialog, TRegistryKey& key) {
   dialog.SetRememberMeChecked(false);
   if (!key.OpenOrCreate(CredentialsRoot, CredentialsKeyPath)) return;
-  const OpenedKey opened(key);
+  const TOpenedKey opened(key);
   // A value that cannot be read as text is as useless as one that does not decipher.
   try {
     const std::string user = key.ReadText(UsernameValueName);
@@ -34,9 +34,9 @@ void LoadCredentialsFromKey(CredentialsFields& dialog, RegistryKey& key) {
   }
 }
 
-void SaveCredentialsToKey(CredentialsFields& dialog, RegistryKey& key) {
+void SaveCredentialsToKey(TCredentialsFields& dialog, TRegistryKey& key) {
   if (!key.OpenOrCreate(CredentialsRoot, CredentialsKeyPath)) return;
-  const OpenedKey opened(key);
+  const TOpenedKey opened(key);
   if (dialog.RememberMeChecked()) {
     // Each value on its own: a failure at the password leaves the new user name written.
     try {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-std::size_t MemoryStream::Read(void* buffer, std::size_t count) {
+std::size_t TMemoryStream::Read(void* buffer, std::size_t count) {
   if (position_ >= bytes_.size()) return 0;
   count = std::min(count, bytes_.size() - position_);
   std::memcpy(buffer, bytes_.data() + position_, count);
@@ -11,7 +11,7 @@ std::size_t MemoryStream::Read(void* buffer, std::size_t count) {
   return count;
 }
 
-void MemoryStream::Write(const void* buffer, std::size_t count) {
+void TMemoryStream::Write(const void* buffer, std::size_t count) {
   if (count == 0) return;
   const char* data = static_cast<const char*>(buffer);
   if (position_ == bytes_.size()) {
@@ -23,7 +23,7 @@ void MemoryStream::Write(const void* buffer, std::size_t count) {
   position_ += count;
 }
 
-std::string MemoryStream::TakeBytes() {
+std::string TMemoryStream::TakeBytes() {
   std::string taken = std::move(bytes_);
   bytes_.clear();
   position_ = 0;

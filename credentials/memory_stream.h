@@ -4,7 +4,7 @@
 #include <string>
 
 // A growable byte buffer with a position, read and written like a file.
-class MemoryStream {
+class TMemoryStream {
  public:
   // Copies up to count bytes from the position on; returns how many there were.
   std::size_t Read(void* buffer, std::size_t count);

@@ -5,7 +5,7 @@
 
 #include "credentials/exception.h"
 
-enum class RegistryRoot { CurrentUser };
+enum class TRegistryRoot { CurrentUser };
 
 // A read or write of a registry value failed.
 class ERegistryException : public Exception {
@@ -15,13 +15,13 @@ class ERegistryException : public Exception {
 
 // One registry key, opened by OpenOrCreate and closed by Close; the store sees the registry only
 // through this.
-class RegistryKey {
+class TRegistryKey {
  public:
-  virtual ~RegistryKey() = default;
+  virtual ~TRegistryKey() = default;
 
   // Opens root\path with full access, creating it and the keys above it when missing. False when neither
   // works.
-  virtual bool OpenOrCreate(RegistryRoot root, std::string_view path) = 0;
+  virtual bool OpenOrCreate(TRegistryRoot root, std::string_view path) = 0;
   // The text of a string value, up to its first zero; empty when the value is absent or has no data.
   // Raises ERegistryException for a value of another type or a failed read.
   virtual std::string ReadText(std::string_view name) = 0;

@@ -8,17 +8,17 @@
 
 namespace {
 
-HKEY RootKey(RegistryRoot root) {
+HKEY RootKey(TRegistryRoot root) {
   switch (root) {
-    case RegistryRoot::CurrentUser:
+    case TRegistryRoot::CurrentUser:
       return HKEY_CURRENT_USER;
   }
   return nullptr;
 }
 
-class Win32RegistryKey final : public RegistryKey {
+class TWin32RegistryKey final : public TRegistryKey {
  public:
-  bool OpenOrCreate(RegistryRoot root, std::string_view path) override {
+  bool OpenOrCreate(TRegistryRoot root, std::string_view path) override {
     key_.Reset();
     const std::string subkey(path);
     HKEY opened = nullptr;
@@ -67,14 +67,14 @@ class Win32RegistryKey final : public RegistryKey {
 
 }  // namespace
 
-std::unique_ptr<RegistryKey> MakeWin32RegistryKey() { return std::make_unique<Win32RegistryKey>(); }
+std::unique_ptr<TRegistryKey> MakeWin32RegistryKey() { return std::make_unique<TWin32RegistryKey>(); }
 
-void LoadRememberedCredentials(CredentialsFields& dialog) {
-  Win32RegistryKey key;
+void LoadRememberedCredentials(TCredentialsFields& dialog) {
+  TWin32RegistryKey key;
   LoadCredentialsFromKey(dialog, key);
 }
 
-void SaveRememberedCredentials(CredentialsFields& dialog) {
-  Win32RegistryKey key;
+void SaveRememberedCredentials(TCredentialsFields& dialog) {
+  TWin32RegistryKey key;
   SaveCredentialsToKey(dialog, key);
 }

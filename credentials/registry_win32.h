@@ -5,8 +5,8 @@
 #include "credentials/credentials_store.h"
 
 // The registry of the running Windows session.
-std::unique_ptr<RegistryKey> MakeWin32RegistryKey();
+std::unique_ptr<TRegistryKey> MakeWin32RegistryKey();
 
 // The store against the real registry, for the sign-in dialog.
-void LoadRememberedCredentials(CredentialsFields& dialog);
-void SaveRememberedCredentials(CredentialsFields& dialog);
+void LoadRememberedCredentials(TCredentialsFields& dialog);
+void SaveRememberedCredentials(TCredentialsFields& dialog);

@@ -29,7 +29,7 @@ void Wipe(unsigned char* bytes, std::size_t count) {
 
 }  // namespace
 
-TripleDesContext::TripleDesContext(const CipherKey& key, bool encrypt) : encrypt_(encrypt) {
+TTripleDesContext::TTripleDesContext(const TCipherKey& key, bool encrypt) : encrypt_(encrypt) {
   InitialiseGcrypt();
   gcry_cipher_hd_t handle = nullptr;
   if (const gcry_error_t error = gcry_cipher_open(&handle, GCRY_CIPHER_3DES, GCRY_CIPHER_MODE_ECB, 0))
@@ -45,20 +45,20 @@ TripleDesContext::TripleDesContext(const CipherKey& key, bool encrypt) : encrypt
   if (error && gcry_err_code(error) != GPG_ERR_WEAK_KEY) Fail("key", error);
 }
 
-TripleDesContext::~TripleDesContext() = default;
+TTripleDesContext::~TTripleDesContext() = default;
 
 // Closing wipes the key schedules.
-void TripleDesContext::Close::operator()(gcry_cipher_handle* handle) const { gcry_cipher_close(handle); }
+void TTripleDesContext::TCloser::operator()(gcry_cipher_handle* handle) const { gcry_cipher_close(handle); }
 
-void TripleDesContext::Transform(unsigned char* blocks, std::size_t count) {
+void TTripleDesContext::Transform(unsigned char* blocks, std::size_t count) {
   if (count == 0) return;
   const gcry_error_t error = encrypt_ ? gcry_cipher_encrypt(handle_.get(), blocks, count * 8, nullptr, 0)
                                       : gcry_cipher_decrypt(handle_.get(), blocks, count * 8, nullptr, 0);
   if (error) Fail(encrypt_ ? "encipherment" : "decipherment", error);
 }
 
-void TripleDesStream(MemoryStream& source, MemoryStream& target, const CipherKey& key, bool encrypt) {
-  TripleDesContext context(key, encrypt);
+void TripleDesStream(TMemoryStream& source, TMemoryStream& target, const TCipherKey& key, bool encrypt) {
+  TTripleDesContext context(key, encrypt);
   const std::size_t size = source.Size();
   const std::size_t blocks = size / 8 + (encrypt ? 1 : 0);
   const auto fail = [] { throw ECipherException(std::string(InvalidFileFormatMessage)); };

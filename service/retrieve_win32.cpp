@@ -1,18 +1,13 @@
 #include <windows.h>
 #include <wininet.h>
 
-#include <memory>
 #include <vector>
 
 #include "service/executable.h"
 #include "service/retrieve.h"
+#include "win32/handles.h"
 
 namespace {
-
-struct InternetHandleCloser {
-  void operator()(HINTERNET handle) const { InternetCloseHandle(handle); }
-};
-using InternetHandle = std::unique_ptr<void, InternetHandleCloser>;
 
 constexpr DWORD ConnectTimeoutMs = 5000;
 constexpr DWORD ReceiveTimeoutMs = 300000;
@@ -50,13 +45,13 @@ bool RetrieveUrl(const std::string& address, std::string& reply, const std::func
   try {
     const std::string agent = ExecutableFileName();
     // Declared before the URL handle, so that the URL handle is closed first on every path.
-    const InternetHandle session(
+    const TInternetHandle session(
         InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!session) return false;
-    SetTimeout(session.get(), INTERNET_OPTION_CONNECT_TIMEOUT, ConnectTimeoutMs);
-    SetTimeout(session.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, ReceiveTimeoutMs);
+    SetTimeout(session.Get(), INTERNET_OPTION_CONNECT_TIMEOUT, ConnectTimeoutMs);
+    SetTimeout(session.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, ReceiveTimeoutMs);
 
-    const InternetHandle url(InternetOpenUrlA(session.get(), address.c_str(), nullptr, 0, OpenFlags, 0));
+    const TInternetHandle url(InternetOpenUrlA(session.Get(), address.c_str(), nullptr, 0, OpenFlags, 0));
     if (!url) return false;
 
     std::vector<char> buffer(ReadSize);
@@ -65,12 +60,12 @@ bool RetrieveUrl(const std::string& address, std::string& reply, const std::func
       DWORD delivered = 0;
       // A failed read (a cut connection, a time-out) means the answer is incomplete: never report it as
       // a whole one.
-      if (!InternetReadFile(url.get(), buffer.data(), ReadSize, &delivered)) return false;
+      if (!InternetReadFile(url.Get(), buffer.data(), ReadSize, &delivered)) return false;
       reply.append(buffer.data(), delivered);
       received += delivered;
       if (received > MaxAnswerSize) return false;
       if (progress) progress();
-      if (delivered == 0) return !ShorterThanDeclared(url.get(), received);
+      if (delivered == 0) return !ShorterThanDeclared(url.Get(), received);
     }
   } catch (...) {
     return false;

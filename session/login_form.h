@@ -10,7 +10,7 @@
 
 // The sign-in dialog: asks for a user name and a password, signs in with the service and leaves the
 // granted session in SessionState. The same object also sends the closing request of a session.
-class TLogInForm : public TForm, public CredentialsFields {
+class TLogInForm : public TForm, public TCredentialsFields {
  public:
   TLogInForm();
 

@@ -47,18 +47,18 @@ void ForgetRemembered() {
 }
 
 // The program under the case's file name, removed again at the end.
-class ProgramCopy {
+class TProgramCopy {
  public:
-  explicit ProgramCopy(const char* fileName) {
+  explicit TProgramCopy(const char* fileName) {
     char folder[MAX_PATH];
     GetTempPathA(MAX_PATH, folder);
     path_ = std::string(folder) + fileName;
     if (!CopyFileA(gui::WindowsPath(QUILLON_EXE).c_str(), path_.c_str(), FALSE))
-      throw gui::StepFailed("cannot copy the program to " + path_);
+      throw gui::EStepFailed("cannot copy the program to " + path_);
   }
-  ~ProgramCopy() { DeleteFileA(path_.c_str()); }
-  ProgramCopy(const ProgramCopy&) = delete;
-  ProgramCopy& operator=(const ProgramCopy&) = delete;
+  ~TProgramCopy() { DeleteFileA(path_.c_str()); }
+  TProgramCopy(const TProgramCopy&) = delete;
+  TProgramCopy& operator=(const TProgramCopy&) = delete;
   const std::string& Path() const { return path_; }
 
  private:
@@ -77,20 +77,20 @@ TEST(CodePage, TheFileNameAndTheTextsOfUserServiceAndRegistryKeepTheirCharacters
   ForgetRemembered();
   // The sign-in key is made of the bytes as typed, in the code page.
   const std::string key = UrlEncode(EncodeBase64(std::string(c->User) + "|" + c->Password));
-  LoopbackServer server([&](const LoopbackServer::Request& request) {
+  TLoopbackServer server([&](const TLoopbackServer::TRequest& request) {
     if (request.Target.find("func=2&") != std::string::npos)
-      return LoopbackServer::Reply(200, R"(<Brovik><license><session id="S-1"/></license></Brovik>)");
+      return TLoopbackServer::Reply(200, R"(<Brovik><license><session id="S-1"/></license></Brovik>)");
     if (request.Target.ends_with("&key=" + key))
-      return LoopbackServer::Reply(
+      return TLoopbackServer::Reply(
           200, R"(<Brovik><license><session id="S-1" accessLevel="3"/></license></Brovik>)");
-    return LoopbackServer::Reply(200,
-                                 std::string(R"(<?xml version="1.0" encoding="UTF-8"?><Brovik><license>)") +
-                                     "<error code=\"5\">" + c->RefusalUtf8 + "</error></license></Brovik>");
+    return TLoopbackServer::Reply(200,
+                                  std::string(R"(<?xml version="1.0" encoding="UTF-8"?><Brovik><license>)") +
+                                      "<error code=\"5\">" + c->RefusalUtf8 + "</error></license></Brovik>");
   });
-  const ProxySetting proxy(server.Port());
-  const ProgramCopy copy(c->FileName);
+  const TProxySetting proxy(server.Port());
+  const TProgramCopy copy(c->FileName);
   {
-    const gui::Program program(copy.Path());
+    const gui::TProgram program(copy.Path());
     const auto dialog = gui::AwaitSignInDialog(program.Pid());
     dialog.Type({c->User, "?", true});
     gui::Click(dialog.LogIn());
@@ -108,9 +108,9 @@ TEST(CodePage, TheFileNameAndTheTextsOfUserServiceAndRegistryKeepTheirCharacters
   ASSERT_EQ(requests.size(), 3u);
   for (const auto& request : requests) EXPECT_EQ(request.Header("User-Agent"), c->FileName);
   {
-    const gui::Program program(copy.Path());
+    const gui::TProgram program(copy.Path());
     const auto dialog = gui::AwaitSignInDialog(program.Pid());
-    EXPECT_EQ(dialog.Shown(), (gui::Fields{c->User, c->Password, true}));
+    EXPECT_EQ(dialog.Shown(), (gui::TFields{c->User, c->Password, true}));
     gui::Click(dialog.Cancel());
     EXPECT_EQ(program.ExitCode(), 0);
   }

@@ -15,9 +15,9 @@
 namespace {
 
 using namespace std::chrono_literals;
-using gui::Program;
+using gui::TProgram;
 
-bool SignInOf(const LoopbackServer::Request& request, const std::string& user) {
+bool SignInOf(const TLoopbackServer::TRequest& request, const std::string& user) {
   return request.Target.find("&key=" + UrlEncode(EncodeBase64(user + "|"))) != std::string::npos;
 }
 
@@ -25,27 +25,27 @@ bool SignInOf(const LoopbackServer::Request& request, const std::string& user) {
 // signs in, those below with a session named after them. The closing request of a session whose name
 // ends in "erring" gets an error, that of "cut" a connection cut before any answer; others an empty answer,
 // which is accepted.
-LoopbackServer::Response Answer(const LoopbackServer::Request& request) {
+TLoopbackServer::TResponse Answer(const TLoopbackServer::TRequest& request) {
   if (const auto at = request.Target.find("func=2&session="); at != std::string::npos) {
     const std::string session = request.Target.substr(at + 15);
     if (session.ends_with("erring"))
-      return LoopbackServer::Reply(200,
-                                   R"(<Brovik><license><error code="9">Gone</error></license></Brovik>)");
+      return TLoopbackServer::Reply(200,
+                                    R"(<Brovik><license><error code="9">Gone</error></license></Brovik>)");
     if (session == "S-cut") return {"", true};
-    return LoopbackServer::Reply(200, "");
+    return TLoopbackServer::Reply(200, "");
   }
   for (const char* user : {"locked", "locked-erring"}) {
     if (SignInOf(request, user))
-      return LoopbackServer::Reply(200, R"(<Brovik><license><error code="7">Locked</error><session id="S-)" +
-                                            std::string(user) + R"("/></license></Brovik>)");
+      return TLoopbackServer::Reply(200, R"(<Brovik><license><error code="7">Locked</error><session id="S-)" +
+                                             std::string(user) + R"("/></license></Brovik>)");
   }
   for (const char* user : {"alice", "erring", "cut"}) {
     if (SignInOf(request, user))
-      return LoopbackServer::Reply(200, "<Brovik><license><session id=\"S-" + std::string(user) +
-                                            "\" accessLevel=\"6\"/></license></Brovik>");
+      return TLoopbackServer::Reply(200, "<Brovik><license><session id=\"S-" + std::string(user) +
+                                             "\" accessLevel=\"6\"/></license></Brovik>");
   }
-  return LoopbackServer::Reply(200,
-                               R"(<Brovik><license><session id="S-1" accessLevel="6"/></license></Brovik>)");
+  return TLoopbackServer::Reply(200,
+                                R"(<Brovik><license><session id="S-1" accessLevel="6"/></license></Brovik>)");
 }
 
 // The same two messages to the windows of one program, which is then left running, as a system might.
@@ -69,8 +69,8 @@ bool SendEndSession(DWORD pid) {
 
 class ProgramTest : public ::testing::Test {
  protected:
-  LoopbackServer server_{Answer};
-  ProxySetting proxy_{server_.Port()};
+  TLoopbackServer server_{Answer};
+  TProxySetting proxy_{server_.Port()};
 };
 
 // One start per build: the caption carries its version, and the bar keeps the Tools button at the right.
@@ -81,7 +81,7 @@ TEST_F(ProgramTest, CaptionCarriesTheTrimmedFileVersionAndToolsKeepsToTheRightEd
   } cases[] = {{QUILLON_EXE_4690, "Quillon V4.6.9"}, {QUILLON_EXE_NO_VERSION, "Quillon V"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Path);
-    Program program(c.Path);
+    TProgram program(c.Path);
     gui::AwaitSignInDialog(program.Pid()).SignIn("alice", "");
     const auto main = gui::AwaitMainWindow(program.Pid());
     EXPECT_EQ(gui::Text(main.Handle()), c.Caption);
@@ -111,7 +111,7 @@ TEST_F(ProgramTest, CaptionCarriesTheTrimmedFileVersionAndToolsKeepsToTheRightEd
 // message box, which nobody could answer (the answers of "erring" and "cut" would each show one at Exit);
 // without a session nothing is sent.
 TEST_F(ProgramTest, AHeldSessionIsClosedOnceAtTheEndSilentlyWhenWindowsEnds) {
-  enum class End {
+  enum class TEnd {
     Cancel,
     Wineboot,
     Messages
@@ -119,25 +119,25 @@ TEST_F(ProgramTest, AHeldSessionIsClosedOnceAtTheEndSilentlyWhenWindowsEnds) {
       // messages, which leave the program to end by itself
   const struct {
     const char* User;  // signs in; none leaves the first dialog up
-    End End;
+    TEnd End;
     const char* Closed;
   } cases[] = {
-      {"locked", End::Cancel, "S-locked"},  // the dialog stays up, the main window was never shown
-      {"alice", End::Wineboot, "S-alice"},
-      {"erring", End::Wineboot, "S-erring"},
-      {"cut", End::Wineboot, "S-cut"},
-      {"locked", End::Wineboot, "S-locked"},
-      {nullptr, End::Wineboot, nullptr},
-      {"alice", End::Messages, "S-alice"},
+      {"locked", TEnd::Cancel, "S-locked"},  // the dialog stays up, the main window was never shown
+      {"alice", TEnd::Wineboot, "S-alice"},
+      {"erring", TEnd::Wineboot, "S-erring"},
+      {"cut", TEnd::Wineboot, "S-cut"},
+      {"locked", TEnd::Wineboot, "S-locked"},
+      {nullptr, TEnd::Wineboot, nullptr},
+      {"alice", TEnd::Messages, "S-alice"},
       // After the dialog's Cancel on the way out, the main window closes with the session still named.
-      {"locked-erring", End::Messages, "S-locked-erring"},
+      {"locked-erring", TEnd::Messages, "S-locked-erring"},
   };
   for (const auto& c : cases) {
     const std::string user = c.User ? c.User : "";
     const char* const ends[] = {"Cancel", "wineboot", "messages"};
     SCOPED_TRACE((c.User ? user : "nobody") + ", " + ends[static_cast<int>(c.End)]);
     server_.ForgetRequests();
-    Program program(QUILLON_EXE);
+    TProgram program(QUILLON_EXE);
     const auto dialog = gui::AwaitSignInDialog(program.Pid());
     if (user.starts_with("locked")) {
       dialog.SignIn(user, "");
@@ -153,14 +153,14 @@ TEST_F(ProgramTest, AHeldSessionIsClosedOnceAtTheEndSilentlyWhenWindowsEnds) {
       return shown ? gui::MessageBoxText(shown) : std::string("none");
     };
     switch (c.End) {
-      case End::Cancel:
+      case TEnd::Cancel:
         gui::Click(dialog.Cancel());
         break;
-      case End::Wineboot:
+      case TEnd::Wineboot:
         ASSERT_TRUE(gui::EndWindowsSession())
             << "wineboot --end-session did not end within 30 s; message box: " << box();
         break;
-      case End::Messages:
+      case TEnd::Messages:
         ASSERT_TRUE(SendEndSession(program.Pid()))
             << "the end of the session was refused or not answered in 20 s; message box: " << box();
         break;

@@ -13,14 +13,14 @@
 
 namespace {
 
-using gui::Fields;
-using gui::Program;
+using gui::TFields;
+using gui::TProgram;
 
 const std::string KeyPath(CredentialsKeyPath);
 const std::string UserValue(UsernameValueName);
 const std::string PasswordValue(PasswordValueName);
 
-std::optional<std::string> RawValue(const std::string& name) {
+std::optional<std::string> TRawValue(const std::string& name) {
   char data[1024];
   DWORD size = sizeof data;
   if (RegGetValueA(HKEY_CURRENT_USER, KeyPath.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, data, &size) !=
@@ -31,7 +31,7 @@ std::optional<std::string> RawValue(const std::string& name) {
 
 // The text a value deciphers to; nullopt when the value is absent.
 std::optional<std::string> Remembered(const std::string& name) {
-  const auto stored = RawValue(name);
+  const auto stored = TRawValue(name);
   if (!stored) return std::nullopt;
   return CipherEnvelope(*stored, CredentialsKey, false);
 }
@@ -48,7 +48,7 @@ void ForgetValues() {
   RegDeleteKeyValueA(HKEY_CURRENT_USER, KeyPath.c_str(), PasswordValue.c_str());
 }
 
-const Fields Initial{"", "ABC", false};
+const TFields Initial{"", "ABC", false};
 
 std::string Parameter(const std::string& target, const std::string& name) {
   const auto at = target.find("&" + name + "=");
@@ -63,16 +63,16 @@ std::string SignInKey(const std::string& user, const std::string& password) {
 
 // alice signs in with the password "alice", "garbled" gets an answer that does not parse, anything else is
 // refused. Closing requests are accepted.
-LoopbackServer::Response Answer(const LoopbackServer::Request& request) {
+TLoopbackServer::TResponse Answer(const TLoopbackServer::TRequest& request) {
   if (request.Target.find("func=2&") != std::string::npos)
-    return LoopbackServer::Reply(200, "<Brovik><license><session id=\"" +
-                                          Parameter(request.Target, "session") + "\"/></license></Brovik>");
+    return TLoopbackServer::Reply(200, "<Brovik><license><session id=\"" +
+                                           Parameter(request.Target, "session") + "\"/></license></Brovik>");
   const std::string key = Parameter(request.Target, "key");
   if (key == SignInKey("alice", "alice"))
-    return LoopbackServer::Reply(
+    return TLoopbackServer::Reply(
         200, R"(<Brovik><license><session id="S-alice" accessLevel="6"/></license></Brovik>)");
-  if (key == SignInKey("garbled", "x")) return LoopbackServer::Reply(200, "<Brovik><license><session id=");
-  return LoopbackServer::Reply(
+  if (key == SignInKey("garbled", "x")) return TLoopbackServer::Reply(200, "<Brovik><license><session id=");
+  return TLoopbackServer::Reply(
       200, R"(<Brovik><license><error code="2">Wrong password</error></license></Brovik>)");
 }
 
@@ -88,13 +88,13 @@ class RememberedCredentialsTest : public ::testing::Test {
     return count;
   }
 
-  LoopbackServer server_{Answer};
-  ProxySetting proxy_{server_.Port()};
+  TLoopbackServer server_{Answer};
+  TProxySetting proxy_{server_.Port()};
 };
 
 TEST_F(RememberedCredentialsTest, CheckedSignInFillsTheNextStartAndAnUncheckedOneForgets) {
   {
-    Program program(QUILLON_EXE);
+    TProgram program(QUILLON_EXE);
     const auto dialog = gui::AwaitSignInDialog(program.Pid());
     EXPECT_EQ(dialog.Shown(), Initial);
     dialog.Type({"alice", "alice", true});
@@ -103,24 +103,24 @@ TEST_F(RememberedCredentialsTest, CheckedSignInFillsTheNextStartAndAnUncheckedOn
     EXPECT_EQ(Remembered(UserValue), "alice");
     EXPECT_EQ(Remembered(PasswordValue), "alice");
     // Enciphered, not as typed.
-    EXPECT_NE(RawValue(UserValue), "alice");
+    EXPECT_NE(TRawValue(UserValue), "alice");
     main.Exit(program);
     EXPECT_EQ(program.ExitCode(), 0);
   }
   {
-    Program program(QUILLON_EXE);
+    TProgram program(QUILLON_EXE);
     const auto dialog = gui::AwaitSignInDialog(program.Pid());
-    EXPECT_EQ(dialog.Shown(), (Fields{"alice", "alice", true}));
+    EXPECT_EQ(dialog.Shown(), (TFields{"alice", "alice", true}));
     gui::SetChecked(dialog.RememberMe(), false);
     gui::Click(dialog.LogIn());
     const auto main = gui::AwaitMainWindow(program.Pid());
-    EXPECT_EQ(RawValue(UserValue), std::nullopt);
-    EXPECT_EQ(RawValue(PasswordValue), std::nullopt);
+    EXPECT_EQ(TRawValue(UserValue), std::nullopt);
+    EXPECT_EQ(TRawValue(PasswordValue), std::nullopt);
     main.Exit(program);
     EXPECT_EQ(program.ExitCode(), 0);
   }
   {
-    Program program(QUILLON_EXE);
+    TProgram program(QUILLON_EXE);
     const auto dialog = gui::AwaitSignInDialog(program.Pid());
     EXPECT_EQ(dialog.Shown(), Initial);
     const std::size_t requests = server_.Requests().size();
@@ -133,12 +133,12 @@ TEST_F(RememberedCredentialsTest, CheckedSignInFillsTheNextStartAndAnUncheckedOn
 TEST_F(RememberedCredentialsTest, AFailedSignInStoresAndRemovesNothing) {
   Plant(UserValue, "alice");
   Plant(PasswordValue, "alice");
-  const auto user = RawValue(UserValue), password = RawValue(PasswordValue);
-  Program program(QUILLON_EXE);
+  const auto user = TRawValue(UserValue), password = TRawValue(PasswordValue);
+  TProgram program(QUILLON_EXE);
   const auto dialog = gui::AwaitSignInDialog(program.Pid());
-  ASSERT_EQ(dialog.Shown(), (Fields{"alice", "alice", true}));
+  ASSERT_EQ(dialog.Shown(), (TFields{"alice", "alice", true}));
   const struct {
-    Fields Typed;
+    TFields Typed;
     const char* Message;
   } attempts[] = {
       {{"alice", "wrong", false}, "Unable to log in: Wrong password (error code 2)"},
@@ -150,14 +150,14 @@ TEST_F(RememberedCredentialsTest, AFailedSignInStoresAndRemovesNothing) {
     gui::Click(dialog.LogIn());
     EXPECT_EQ(gui::DismissMessageBox("Quillon", program.Pid()), attempt.Message) << attempt.Typed;
     dialog.AwaitReady();
-    EXPECT_EQ(RawValue(UserValue), user) << attempt.Typed;
-    EXPECT_EQ(RawValue(PasswordValue), password) << attempt.Typed;
+    EXPECT_EQ(TRawValue(UserValue), user) << attempt.Typed;
+    EXPECT_EQ(TRawValue(PasswordValue), password) << attempt.Typed;
   }
   gui::Click(dialog.Cancel());
   EXPECT_EQ(program.ExitCode(), 0);
   EXPECT_EQ(ClosingRequests(), 0u);
-  EXPECT_EQ(RawValue(UserValue), user);
-  EXPECT_EQ(RawValue(PasswordValue), password);
+  EXPECT_EQ(TRawValue(UserValue), user);
+  EXPECT_EQ(TRawValue(PasswordValue), password);
 }
 
 // Whether by Exit or because Windows ends the session.
@@ -166,7 +166,7 @@ TEST_F(RememberedCredentialsTest, TheClosingRequestStoresAgainAsTheBoxWasLeft) {
     for (const bool remember : {true, false}) {
       SCOPED_TRACE(std::string(remember ? "checked" : "unchecked") +
                    (windowsEnds ? ", end of session" : ", Exit"));
-      Program program(QUILLON_EXE);
+      TProgram program(QUILLON_EXE);
       const auto dialog = gui::AwaitSignInDialog(program.Pid());
       dialog.Type({"alice", "alice", remember});
       gui::Click(dialog.LogIn());

@@ -19,10 +19,10 @@ bool Canonical(std::string_view text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
-  MemoryStream source;
+  TMemoryStream source;
   source.Write(text.data(), text.size());
   source.Seek(0);
-  MemoryStream target;
+  TMemoryStream target;
   try {
     Base64DecodeStream(source, target);
   } catch (const Exception& error) {

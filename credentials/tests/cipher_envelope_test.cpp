@@ -15,21 +15,21 @@ std::string FromHex(std::string_view hex) {
   return bytes;
 }
 
-CipherKey KeyOf(std::string_view hex) {
+TCipherKey KeyOf(std::string_view hex) {
   const std::string bytes =
       FromHex(hex.size() == 16 ? std::string(hex) + std::string(hex) : std::string(hex));
-  CipherKey key{};
+  TCipherKey key{};
   std::copy(bytes.begin(), bytes.end(), key.begin());
   return key;
 }
 
-std::string Transformed(const CipherKey& key, bool encrypt, std::string bytes) {
-  TripleDesContext(key, encrypt).Transform(reinterpret_cast<unsigned char*>(bytes.data()), bytes.size() / 8);
+std::string Transformed(const TCipherKey& key, bool encrypt, std::string bytes) {
+  TTripleDesContext(key, encrypt).Transform(reinterpret_cast<unsigned char*>(bytes.data()), bytes.size() / 8);
   return bytes;
 }
 
 std::string Decoded(std::string_view text) {
-  MemoryStream in, out;
+  TMemoryStream in, out;
   in.Write(text.data(), text.size());
   in.Seek(0);
   Base64DecodeStream(in, out);
@@ -49,9 +49,9 @@ void ExpectError(std::string_view what, const auto& work) {
   }
 }
 
-const CipherKey TwoKeys = KeyOf("0123456789ABCDEFFEDCBA9876543210");
+const TCipherKey TwoKeys = KeyOf("0123456789ABCDEFFEDCBA9876543210");
 
-TEST(TripleDesContext, EqualHalvesGiveSingleDesOfThePublishedVectors) {
+TEST(TTripleDesContext, EqualHalvesGiveSingleDesOfThePublishedVectors) {
   const struct {
     const char *Key, *Plain, *Cipher;
   } cases[] = {
@@ -72,7 +72,7 @@ TEST(TripleDesContext, EqualHalvesGiveSingleDesOfThePublishedVectors) {
 
 // Made with: printf <hex> | xxd -r -p | openssl enc [-d] -des-ede -K 0123456789ABCDEFFEDCBA9876543210
 //            -nopad -provider legacy -provider default | xxd -p
-TEST(TripleDesContext, TwoKeyVectorsEachBlockOnItsOwn) {
+TEST(TTripleDesContext, TwoKeyVectorsEachBlockOnItsOwn) {
   const std::string plain = FromHex(
       "4E6F772069732074"
       "68652074696D6520"
@@ -92,7 +92,7 @@ TEST(TripleDesContext, TwoKeyVectorsEachBlockOnItsOwn) {
 //            -provider legacy -provider default | base64 -w0
 TEST(CipherEnvelope, StoredFormsMadeByOpenssl) {
   const struct {
-    CipherKey Key;
+    TCipherKey Key;
     std::string Text, Stored;
   } cases[] = {
       {TwoKeys, "Now is the time for all ", "2AoNiyuuXk5qAJQXGrz8J3XSI1pwbiMsCNe0+2KdCIU="},
@@ -107,7 +107,7 @@ TEST(CipherEnvelope, StoredFormsMadeByOpenssl) {
 }
 
 TEST(CipherEnvelope, RoundTripsEveryLengthAndFramesTheLastBlock) {
-  for (const CipherKey& key : {TwoKeys, CredentialsKey, KeyOf("0101010101010101")}) {
+  for (const TCipherKey& key : {TwoKeys, CredentialsKey, KeyOf("0101010101010101")}) {
     for (std::size_t length = 0; length <= 40; ++length) {
       std::string text;
       for (std::size_t i = 0; i < length; ++i) text += static_cast<char>(i % 3 ? i * 71 + length : 0);
@@ -139,7 +139,7 @@ TEST(Base64EncodeStream, StandardBase64AcrossChunksFromThePosition) {
   for (int i = 0; i < 136; ++i) bytes += static_cast<char>(i * 13);
   for (const std::size_t size : {0, 1, 2, 44, 45, 46, 89, 90, 91, 135, 136}) {
     for (const std::size_t from : {std::size_t{0}, size / 2}) {
-      MemoryStream in, out;
+      TMemoryStream in, out;
       in.Write(bytes.data(), size);
       in.Seek(from);
       Base64EncodeStream(in, out);
@@ -193,7 +193,7 @@ TEST(Base64DecodeStream, RejectsOutsidePlusToZAndShortGroups) {
   for (const auto& [text, written] : {std::pair{std::string("AAAAAA A"), 0},
                                       {std::string(88, 'A') + "AA A", 66},
                                       {std::string(89, 'A'), 66}}) {
-    MemoryStream in, out;
+    TMemoryStream in, out;
     in.Write(text.data(), text.size());
     in.Seek(0);
     EXPECT_THROW(Base64DecodeStream(in, out), Exception);
@@ -247,7 +247,7 @@ TEST(TripleDesStream, CountsBlocksFromTheSizeButReadsFromThePosition) {
     std::size_t Written;
   } cases[] = {{8, 1, true, 0}, {16, 8, true, 8}, {16, 8, false, 8}, {7, 0, false, 0}};
   for (const auto& c : cases) {
-    MemoryStream in, out;
+    TMemoryStream in, out;
     in.Write(std::string(c.Size, 'x').data(), c.Size);
     in.Seek(c.Position);
     ExpectError<ECipherException>(InvalidFileFormatMessage,

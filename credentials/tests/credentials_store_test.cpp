@@ -18,13 +18,13 @@ namespace {
 // Value types by their Windows numbers, so that a planted value means the same in both trees.
 constexpr std::uint32_t Sz = 1, ExpandSz = 2, Binary = 3, Dword = 4;
 
-struct RawValue {
+struct TRawValue {
   std::uint32_t Type;
   std::string Data;
-  bool operator==(const RawValue&) const = default;
+  bool operator==(const TRawValue&) const = default;
 };
 
-class Dialog final : public CredentialsFields {
+class TDialog final : public TCredentialsFields {
  public:
   std::string User = "typed user", Password = "typed password";
   bool Remember = true;
@@ -40,34 +40,34 @@ class Dialog final : public CredentialsFields {
 };
 
 // The registry a test runs against, with a way round the interface to plant values and look at them.
-class Registry {
+class TRegistry {
  public:
-  virtual ~Registry() = default;
-  virtual RegistryKey& Key() = 0;
+  virtual ~TRegistry() = default;
+  virtual TRegistryKey& Key() = 0;
   virtual bool KeyExists() = 0;
   virtual void Plant(const std::string& name, std::uint32_t type, const std::string& data) = 0;
-  virtual std::optional<RawValue> Get(const std::string& name) = 0;
+  virtual std::optional<TRawValue> Get(const std::string& name) = 0;
 };
 
-class FakeRegistry final : public Registry, public RegistryKey {
+class TFakeRegistry final : public TRegistry, public TRegistryKey {
  public:
   bool FailOpen = false, Open = false;
   std::string FailReadOf, FailWriteOf, FailDeleteOf;
-  std::optional<std::map<std::string, RawValue, std::less<>>> Values;
+  std::optional<std::map<std::string, TRawValue, std::less<>>> Values;
 
-  RegistryKey& Key() override { return *this; }
+  TRegistryKey& Key() override { return *this; }
   bool KeyExists() override { return Values.has_value(); }
   void Plant(const std::string& name, std::uint32_t type, const std::string& data) override {
     if (!Values) Values.emplace();
     (*Values)[name] = {type, data};
   }
-  std::optional<RawValue> Get(const std::string& name) override {
+  std::optional<TRawValue> Get(const std::string& name) override {
     if (!Values || !Values->contains(name)) return std::nullopt;
     return Values->at(name);
   }
 
-  bool OpenOrCreate(RegistryRoot root, std::string_view path) override {
-    EXPECT_EQ(root, RegistryRoot::CurrentUser);
+  bool OpenOrCreate(TRegistryRoot root, std::string_view path) override {
+    EXPECT_EQ(root, TRegistryRoot::CurrentUser);
     EXPECT_EQ(path, "SOFTWARE\\Brovik\\Licenses\\Options");
     if (FailOpen) return false;
     if (!Values) Values.emplace();
@@ -94,12 +94,12 @@ class FakeRegistry final : public Registry, public RegistryKey {
 
 #ifdef _WIN32
 // The registry of the test's own Wine prefix; the key is removed before and after.
-class RealRegistry final : public Registry {
+class TRealRegistry final : public TRegistry {
  public:
-  RealRegistry() { Erase(); }
-  ~RealRegistry() override { Erase(); }
+  TRealRegistry() { Erase(); }
+  ~TRealRegistry() override { Erase(); }
 
-  RegistryKey& Key() override { return *key_; }
+  TRegistryKey& Key() override { return *key_; }
   bool KeyExists() override {
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, Path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
@@ -116,16 +116,16 @@ class RealRegistry final : public Registry {
               ERROR_SUCCESS);
     RegCloseKey(key);
   }
-  std::optional<RawValue> Get(const std::string& name) override {
+  std::optional<TRawValue> Get(const std::string& name) override {
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, Path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
       return std::nullopt;
     DWORD type = 0, size = 0;
-    std::optional<RawValue> value;
+    std::optional<TRawValue> value;
     if (RegQueryValueExA(key, name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
       std::string data(size, '\0');
       RegQueryValueExA(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size);
-      value = RawValue{type, data};
+      value = TRawValue{type, data};
     }
     RegCloseKey(key);
     return value;
@@ -134,20 +134,20 @@ class RealRegistry final : public Registry {
  private:
   static void Erase() { RegDeleteTreeA(HKEY_CURRENT_USER, Path.c_str()); }
   inline static const std::string Path{CredentialsKeyPath};
-  std::unique_ptr<RegistryKey> key_ = MakeWin32RegistryKey();
+  std::unique_ptr<TRegistryKey> key_ = MakeWin32RegistryKey();
 };
 #endif
 
-struct Backend {
+struct TBackend {
   const char* Name;
-  std::unique_ptr<Registry> (*Make)();
-  friend void PrintTo(const Backend& backend, std::ostream* out) { *out << backend.Name; }
+  std::unique_ptr<TRegistry> (*Make)();
+  friend void PrintTo(const TBackend& backend, std::ostream* out) { *out << backend.Name; }
 };
 
 std::string Stored(std::string_view text) { return CipherEnvelope(text, CredentialsKey, true) + '\0'; }
 
 // What reading the value raises; empty when it reads.
-std::string ReadError(RegistryKey& key, std::string_view name) {
+std::string ReadError(TRegistryKey& key, std::string_view name) {
   std::string error;
   EXPECT_TRUE(key.OpenOrCreate(CredentialsRoot, CredentialsKeyPath));
   try {
@@ -159,22 +159,22 @@ std::string ReadError(RegistryKey& key, std::string_view name) {
   return error;
 }
 
-class StoreTest : public testing::TestWithParam<Backend> {
+class StoreTest : public testing::TestWithParam<TBackend> {
  protected:
-  void Load(Dialog& dialog) { LoadCredentialsFromKey(dialog, registry_->Key()); }
-  void Save(Dialog& dialog) { SaveCredentialsToKey(dialog, registry_->Key()); }
-  void ExpectUntouched(const Dialog& dialog) {
+  void Load(TDialog& dialog) { LoadCredentialsFromKey(dialog, registry_->Key()); }
+  void Save(TDialog& dialog) { SaveCredentialsToKey(dialog, registry_->Key()); }
+  void ExpectUntouched(const TDialog& dialog) {
     EXPECT_EQ(dialog.User, "typed user");
     EXPECT_EQ(dialog.Password, "typed password");
     EXPECT_FALSE(dialog.Remember);
   }
 
-  std::unique_ptr<Registry> registry_ = GetParam().Make();
+  std::unique_ptr<TRegistry> registry_ = GetParam().Make();
 };
 
 TEST_P(StoreTest, FirstShowCreatesTheKeyAndLoadsNothing) {
   ASSERT_FALSE(registry_->KeyExists());
-  Dialog dialog;
+  TDialog dialog;
   Load(dialog);
   EXPECT_TRUE(registry_->KeyExists());
   ExpectUntouched(dialog);
@@ -191,7 +191,7 @@ TEST_P(StoreTest, NothingLoadedUnlessBothValuesHoldText) {
   for (const auto& values : cases) {
     registry_ = GetParam().Make();
     for (const auto& [name, data] : values) registry_->Plant(name, Sz, data);
-    Dialog dialog;
+    TDialog dialog;
     Load(dialog);
     ExpectUntouched(dialog);
     EXPECT_TRUE(dialog.Messages.empty());
@@ -200,13 +200,13 @@ TEST_P(StoreTest, NothingLoadedUnlessBothValuesHoldText) {
 
 TEST_P(StoreTest, RememberedValuesComeBackAsTheyWereTyped) {
   for (const auto& [user, password] : {std::pair{"alice", ""}, {"Ren\xE9 M", "pass word"}}) {
-    Dialog typed;
+    TDialog typed;
     typed.User = user;
     typed.Password = password;
     Save(typed);
-    EXPECT_EQ(registry_->Get("Username"), (RawValue{Sz, Stored(user)}));
-    EXPECT_EQ(registry_->Get("Password"), (RawValue{Sz, Stored(password)}));
-    Dialog shown;
+    EXPECT_EQ(registry_->Get("Username"), (TRawValue{Sz, Stored(user)}));
+    EXPECT_EQ(registry_->Get("Password"), (TRawValue{Sz, Stored(password)}));
+    TDialog shown;
     Load(shown);
     EXPECT_EQ(shown.User, user);
     EXPECT_EQ(shown.Password, password);
@@ -220,7 +220,7 @@ TEST_P(StoreTest, RememberedValuesComeBackAsTheyWereTyped) {
 }
 
 TEST_P(StoreTest, UncheckedSignInForgetsSilently) {
-  Dialog dialog;
+  TDialog dialog;
   Save(dialog);
   dialog.Remember = false;
   for (int round = 0; round < 2; ++round) {
@@ -229,7 +229,7 @@ TEST_P(StoreTest, UncheckedSignInForgetsSilently) {
     EXPECT_FALSE(registry_->Get("Password"));
   }
   EXPECT_TRUE(registry_->KeyExists());
-  Dialog shown;
+  TDialog shown;
   Load(shown);
   ExpectUntouched(shown);
   EXPECT_TRUE(dialog.Messages.empty() && shown.Messages.empty());
@@ -254,7 +254,7 @@ TEST_P(StoreTest, ValuesThatCannotBeDecipheredOrRead) {
     registry_ = GetParam().Make();
     registry_->Plant("Username", c.UserType, c.User);
     registry_->Plant("Password", Sz, c.Password);
-    Dialog dialog;
+    TDialog dialog;
     Load(dialog);
     EXPECT_EQ(dialog.User, c.ShownUser);
     EXPECT_EQ(dialog.Password, "typed password");
@@ -267,7 +267,7 @@ TEST_P(StoreTest, ValuesThatCannotBeDecipheredOrRead) {
 TEST_P(StoreTest, StringValuesOfBothTypesEndAtTheirFirstZero) {
   registry_->Plant("Username", ExpandSz, Stored("alice") + "junk" + '\0');
   registry_->Plant("Password", Sz, CipherEnvelope("pw", CredentialsKey, true));  // no terminating zero
-  Dialog dialog;
+  TDialog dialog;
   Load(dialog);
   EXPECT_EQ(dialog.User, "alice");
   EXPECT_EQ(dialog.Password, "pw");
@@ -277,7 +277,7 @@ TEST_P(StoreTest, StringValuesOfBothTypesEndAtTheirFirstZero) {
 
 TEST_P(StoreTest, ValueStoredUnderAnotherKeyComesInAsItDeciphers) {
   // Find a value that deciphers under CredentialsKey although it was made under another key.
-  CipherKey other = CredentialsKey;
+  TCipherKey other = CredentialsKey;
   std::string stored, text;
   for (unsigned char i = 0; text.empty(); ++i) {
     other[0] = i;
@@ -289,7 +289,7 @@ TEST_P(StoreTest, ValueStoredUnderAnotherKeyComesInAsItDeciphers) {
   }
   registry_->Plant("Username", Sz, stored + '\0');
   registry_->Plant("Password", Sz, stored + '\0');
-  Dialog dialog;
+  TDialog dialog;
   Load(dialog);
   EXPECT_EQ(dialog.User, text);
   EXPECT_EQ(dialog.Password, text);
@@ -298,27 +298,27 @@ TEST_P(StoreTest, ValueStoredUnderAnotherKeyComesInAsItDeciphers) {
 }
 
 INSTANTIATE_TEST_SUITE_P(InMemory, StoreTest,
-                         testing::Values(Backend{
-                             "fake", [] { return std::unique_ptr<Registry>(new FakeRegistry); }}));
+                         testing::Values(TBackend{
+                             "fake", [] { return std::unique_ptr<TRegistry>(new TFakeRegistry); }}));
 #ifdef _WIN32
 INSTANTIATE_TEST_SUITE_P(Win32, StoreTest,
-                         testing::Values(Backend{
-                             "registry", [] { return std::unique_ptr<Registry>(new RealRegistry); }}));
+                         testing::Values(TBackend{
+                             "registry", [] { return std::unique_ptr<TRegistry>(new TRealRegistry); }}));
 
 TEST(Win32Store, DialogOnlyOperationsUseTheCurrentUsersKey) {
-  RealRegistry registry;
-  Dialog typed;
+  TRealRegistry registry;
+  TDialog typed;
   typed.User = "carol";
   SaveRememberedCredentials(typed);
-  EXPECT_EQ(registry.Get("Username"), (RawValue{Sz, Stored("carol")}));
-  Dialog shown;
+  EXPECT_EQ(registry.Get("Username"), (TRawValue{Sz, Stored("carol")}));
+  TDialog shown;
   LoadRememberedCredentials(shown);
   EXPECT_EQ(shown.User, "carol");
   EXPECT_TRUE(shown.Remember);
 }
 
 TEST(Win32Store, KeyRemovedWhileOpenFailsToRead) {
-  RealRegistry registry;
+  TRealRegistry registry;
   ASSERT_TRUE(registry.Key().OpenOrCreate(CredentialsRoot, CredentialsKeyPath));
   RegDeleteTreeA(HKEY_CURRENT_USER, std::string(CredentialsKeyPath).c_str());
   try {
@@ -334,8 +334,8 @@ TEST(Win32Store, KeyRemovedWhileOpenFailsToRead) {
 class StoreFaultTest : public testing::Test {
  protected:
   void TearDown() override { EXPECT_FALSE(registry_.Open); }
-  FakeRegistry registry_;
-  Dialog dialog_;
+  TFakeRegistry registry_;
+  TDialog dialog_;
 };
 
 TEST_F(StoreFaultTest, KeyThatCannotBeOpenedChangesNothingAndSaysNothing) {

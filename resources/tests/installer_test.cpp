@@ -149,9 +149,9 @@ bool SamePath(const std::wstring& a, const std::wstring& b) {
 
 // The user's remembered credentials live beside the program's own keys; a value there must outlive the
 // program. Removes what it added when the test ends.
-class CredentialsMarker {
+class TCredentialsMarker {
  public:
-  CredentialsMarker() {
+  TCredentialsMarker() {
     created_ = !KeyExists(HKEY_CURRENT_USER, CredentialsKey);
     HKEY key = nullptr;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, CredentialsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
@@ -163,12 +163,12 @@ class CredentialsMarker {
     RegSetValueExW(key, MarkerValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof text);
     RegCloseKey(key);
   }
-  ~CredentialsMarker() {
+  ~TCredentialsMarker() {
     RegDeleteKeyValueW(HKEY_CURRENT_USER, CredentialsKey, MarkerValue);
     if (created_) RegDeleteKeyW(HKEY_CURRENT_USER, CredentialsKey);
   }
-  CredentialsMarker(const CredentialsMarker&) = delete;
-  CredentialsMarker& operator=(const CredentialsMarker&) = delete;
+  TCredentialsMarker(const TCredentialsMarker&) = delete;
+  TCredentialsMarker& operator=(const TCredentialsMarker&) = delete;
 
   static std::wstring Value() { return TextValue(HKEY_CURRENT_USER, CredentialsKey, MarkerValue); }
 
@@ -177,7 +177,7 @@ class CredentialsMarker {
 };
 
 TEST_F(InstallerTest, InstallsForTheUserAloneStartsAndUninstallsAllButTheRememberedCredentials) {
-  const CredentialsMarker marker;
+  const TCredentialsMarker marker;
   ASSERT_NO_FATAL_FAILURE(Install());
 
   const std::string built = Contents(BuildPath(QUILLON_PROGRAM));
@@ -201,7 +201,7 @@ TEST_F(InstallerTest, InstallsForTheUserAloneStartsAndUninstallsAllButTheRemembe
 
   {
     const std::wstring installed = Installed(L"Quillon.exe");
-    const gui::Program program(std::string(installed.begin(), installed.end()));
+    const gui::TProgram program(std::string(installed.begin(), installed.end()));
     gui::Click(gui::AwaitSignInDialog(program.Pid(), 30s).Cancel());
     // Ended, so that the uninstaller can remove it.
     EXPECT_EQ(program.ExitCode(), 0);
@@ -215,7 +215,7 @@ TEST_F(InstallerTest, InstallsForTheUserAloneStartsAndUninstallsAllButTheRemembe
   EXPECT_FALSE(Exists(installDir_));
   EXPECT_FALSE(Exists(shortcut_));
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, UninstallKey));
-  EXPECT_EQ(CredentialsMarker::Value(), L"kept");
+  EXPECT_EQ(TCredentialsMarker::Value(), L"kept");
 }
 
 }  // namespace

@@ -43,7 +43,7 @@ double Median(std::vector<double> v) {
 int main() {
   for (const std::size_t size : {std::size_t{1024}, std::size_t{1} << 20, std::size_t{32} << 20}) {
     const std::string body(size, 'x');
-    LoopbackServer server([&](const auto&) { return LoopbackServer::Reply(200, body); });
+    TLoopbackServer server([&](const auto&) { return TLoopbackServer::Reply(200, body); });
     const std::string address = server.Url("/");
     const int runs = size > (1u << 20) ? 5 : 21;
     std::vector<double> ours, bare;

@@ -8,15 +8,15 @@
 
 namespace {
 
-struct WinsockInit {
-  WinsockInit() {
+struct TWinsockInit {
+  TWinsockInit() {
     WSADATA data;
     WSAStartup(MAKEWORD(2, 2), &data);
   }
 };
 
 SOCKET BoundListener(std::uint16_t& port) {
-  static WinsockInit init;
+  static TWinsockInit init;
   SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   if (s == INVALID_SOCKET) throw std::runtime_error("socket");
   sockaddr_in address{};
@@ -66,7 +66,7 @@ void SendEndlessly(SOCKET s, const std::string& piece, const std::atomic<bool>& 
 
 }  // namespace
 
-std::string LoopbackServer::Request::Header(const std::string& name) const {
+std::string TLoopbackServer::TRequest::Header(const std::string& name) const {
   auto lower = [](std::string s) {
     for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
@@ -86,44 +86,44 @@ std::string LoopbackServer::Request::Header(const std::string& name) const {
   return {};
 }
 
-LoopbackServer::LoopbackServer(Handler handler) : handler_(std::move(handler)) {
+TLoopbackServer::TLoopbackServer(THandler handler) : handler_(std::move(handler)) {
   listener_ = BoundListener(port_);
   thread_ = std::thread([this] { Serve(); });
 }
 
-LoopbackServer::~LoopbackServer() {
+TLoopbackServer::~TLoopbackServer() {
   stop_ = true;
   thread_.join();
   closesocket(static_cast<SOCKET>(listener_));
 }
 
-std::string LoopbackServer::Url(const std::string& path) const {
+std::string TLoopbackServer::Url(const std::string& path) const {
   return "http://127.0.0.1:" + std::to_string(port_) + path;
 }
 
-std::vector<LoopbackServer::Request> LoopbackServer::Requests() const {
+std::vector<TLoopbackServer::TRequest> TLoopbackServer::Requests() const {
   std::lock_guard lock(mutex_);
   return requests_;
 }
 
-void LoopbackServer::ForgetRequests() {
+void TLoopbackServer::ForgetRequests() {
   std::lock_guard lock(mutex_);
   requests_ = {};
 }
 
-LoopbackServer::Response LoopbackServer::Reply(int status, const std::string& body,
-                                               const std::string& extraHeaders) {
+TLoopbackServer::TResponse TLoopbackServer::Reply(int status, const std::string& body,
+                                                  const std::string& extraHeaders) {
   return {"HTTP/1.1 " + std::to_string(status) + " Status\r\nContent-Length: " + std::to_string(body.size()) +
           "\r\nConnection: close\r\n" + extraHeaders + "\r\n" + body};
 }
 
-std::uint16_t LoopbackServer::ClosedPort() {
+std::uint16_t TLoopbackServer::ClosedPort() {
   std::uint16_t port = 0;
   closesocket(BoundListener(port));
   return port;
 }
 
-void LoopbackServer::Serve() {
+void TLoopbackServer::Serve() {
   const auto listener = static_cast<SOCKET>(listener_);
   while (!stop_) {
     fd_set ready;
@@ -148,7 +148,7 @@ void LoopbackServer::Serve() {
       continue;
     }
 
-    Request request;
+    TRequest request;
     request.Head = head;
     const auto space1 = head.find(' ');
     const auto space2 = head.find(' ', space1 + 1);
@@ -160,7 +160,7 @@ void LoopbackServer::Serve() {
       std::lock_guard lock(mutex_);
       requests_.push_back(request);
     }
-    const Response response = handler_(request);
+    const TResponse response = handler_(request);
     SendAll(client, response.Bytes);
     if (!response.Repeat.empty()) SendEndlessly(client, response.Repeat, stop_);
     if (response.Reset) {

@@ -60,7 +60,7 @@ bool WaitFor(Condition condition, std::chrono::milliseconds timeout) {
 
 }  // namespace
 
-ProxySetting::ProxySetting(std::uint16_t port) {
+TProxySetting::TProxySetting(std::uint16_t port) {
   HKEY key = OpenSettings();
   DWORD size = sizeof enable_;
   hadEnable_ = RegQueryValueExA(key, "ProxyEnable", nullptr, nullptr, reinterpret_cast<BYTE*>(&enable_),
@@ -79,7 +79,7 @@ ProxySetting::ProxySetting(std::uint16_t port) {
   RegCloseKey(key);
 }
 
-ProxySetting::~ProxySetting() {
+TProxySetting::~TProxySetting() {
   HKEY key = OpenSettings();
   if (hadEnable_) {
     const DWORD value = enable_;
@@ -96,7 +96,7 @@ ProxySetting::~ProxySetting() {
   RegCloseKey(key);
 }
 
-CachingProxy::CachingProxy(std::uint16_t servicePort) : port_(LoopbackServer::ClosedPort()) {
+TCachingProxy::TCachingProxy(std::uint16_t servicePort) : port_(TLoopbackServer::ClosedPort()) {
   // Outside the root user's home folder, which squid's own user could not enter.
   const std::string folder =
       "/tmp/quillon-squid-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(port_);
@@ -124,7 +124,7 @@ CachingProxy::CachingProxy(std::uint16_t servicePort) : port_(LoopbackServer::Cl
     failure_ += "\n" + FileText(folder_ + "\\squid.out") + FileText(folder_ + "\\cache.log");
 }
 
-CachingProxy::~CachingProxy() {
+TCachingProxy::~TCachingProxy() {
   if (folder_.empty()) return;
   // The folder may not be there yet when the script never ran; then there is nothing to stop either.
   std::ofstream(folder_ + "\\stop").put('\n');

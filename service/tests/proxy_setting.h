@@ -7,12 +7,12 @@
 
 // Points WinINet's system proxy setting (the current user's Internet Settings) at a loopback port, so that
 // requests to the fixed service address reach a test server; restores the earlier setting when it ends.
-class ProxySetting {
+class TProxySetting {
  public:
-  explicit ProxySetting(std::uint16_t port);
-  ~ProxySetting();
-  ProxySetting(const ProxySetting&) = delete;
-  ProxySetting& operator=(const ProxySetting&) = delete;
+  explicit TProxySetting(std::uint16_t port);
+  ~TProxySetting();
+  TProxySetting(const TProxySetting&) = delete;
+  TProxySetting& operator=(const TProxySetting&) = delete;
 
  private:
   bool hadEnable_ = false;
@@ -24,12 +24,12 @@ class ProxySetting {
 // A real caching proxy, squid, on a free loopback port in front of a loopback service as its origin, with a
 // configuration and a folder of its own (caching_proxy.sh). Started by Wine's fallback for Unix programs,
 // which gives no process handle: the script stops squid by its process id when this goes.
-class CachingProxy {
+class TCachingProxy {
  public:
-  explicit CachingProxy(std::uint16_t servicePort);
-  ~CachingProxy();
-  CachingProxy(const CachingProxy&) = delete;
-  CachingProxy& operator=(const CachingProxy&) = delete;
+  explicit TCachingProxy(std::uint16_t servicePort);
+  ~TCachingProxy();
+  TCachingProxy(const TCachingProxy&) = delete;
+  TCachingProxy& operator=(const TCachingProxy&) = delete;
 
   std::uint16_t Port() const { return port_; }
   // Empty once squid accepts connections; otherwise why it does not, with squid's own words.

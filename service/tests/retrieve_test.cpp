@@ -30,7 +30,7 @@ TEST(RetrieveUrl, TheBodyArrivesWholeAndInOrder) {
     std::string Body;
   } cases[] = {{404, "<h1>Not here</h1>"}, {200, Pattern(700 * 1024 + 13)}};
   for (const auto& c : cases) {
-    LoopbackServer server([&](const auto&) { return LoopbackServer::Reply(c.Status, c.Body); });
+    TLoopbackServer server([&](const auto&) { return TLoopbackServer::Reply(c.Status, c.Body); });
     std::string reply = "kept:";
     ASSERT_TRUE(RetrieveUrl(server.Url("/"), reply)) << c.Status;
     ASSERT_EQ(reply.size(), c.Body.size() + 5) << c.Status;
@@ -39,7 +39,7 @@ TEST(RetrieveUrl, TheBodyArrivesWholeAndInOrder) {
 }
 
 TEST(RetrieveUrl, AnAddressThatDoesNotOpenGivesFalseAndLeavesReplyAlone) {
-  const std::string refused = "http://127.0.0.1:" + std::to_string(LoopbackServer::ClosedPort()) + "/x";
+  const std::string refused = "http://127.0.0.1:" + std::to_string(TLoopbackServer::ClosedPort()) + "/x";
   for (const auto& address : {refused, std::string("not an address")}) {
     std::string reply = "before";
     EXPECT_FALSE(RetrieveUrl(address, reply)) << address;
@@ -50,18 +50,18 @@ TEST(RetrieveUrl, AnAddressThatDoesNotOpenGivesFalseAndLeavesReplyAlone) {
 // squid may keep these answers for an hour, yet the service sees every request, and the user's Internet
 // cache keeps none of the addresses (a sign-in address carries the password).
 TEST(RetrieveUrl, EveryRequestReachesTheServiceThroughACachingProxyAndNoneIsCached) {
-  LoopbackServer server([](const auto&) {
+  TLoopbackServer server([](const auto&) {
     // Without a date squid asks the service again each time, whatever the request says.
     SYSTEMTIME now;
     GetSystemTime(&now);
     char date[INTERNET_RFC1123_BUFSIZE];
     InternetTimeFromSystemTimeA(&now, INTERNET_RFC1123_FORMAT, date, sizeof date);
-    return LoopbackServer::Reply(200, "same",
-                                 "Cache-Control: max-age=3600\r\nDate: " + std::string(date) + "\r\n");
+    return TLoopbackServer::Reply(200, "same",
+                                  "Cache-Control: max-age=3600\r\nDate: " + std::string(date) + "\r\n");
   });
-  CachingProxy squid(server.Port());
+  TCachingProxy squid(server.Port());
   ASSERT_EQ(squid.Failure(), "");
-  ProxySetting setting(squid.Port());
+  TProxySetting setting(squid.Port());
   const std::string signIn = BuildRequestUrl(1, {"key"}, {EncodeBase64("alice|secret")});
   const std::string closing = BuildRequestUrl(2, {"session"}, {"S-1"});
   const std::string addresses[] = {signIn, signIn, closing, closing};
@@ -85,9 +85,9 @@ TEST(RetrieveUrl, EveryRequestReachesTheServiceThroughACachingProxyAndNoneIsCach
 }
 
 TEST(RetrieveUrl, FollowsARedirect) {
-  LoopbackServer server([](const LoopbackServer::Request& request) {
-    if (request.Target == "/old") return LoopbackServer::Reply(302, "", "Location: /new\r\n");
-    return LoopbackServer::Reply(200, "moved here");
+  TLoopbackServer server([](const TLoopbackServer::TRequest& request) {
+    if (request.Target == "/old") return TLoopbackServer::Reply(302, "", "Location: /new\r\n");
+    return TLoopbackServer::Reply(200, "moved here");
   });
   std::string reply;
   ASSERT_TRUE(RetrieveUrl(server.Url("/old"), reply));
@@ -98,7 +98,7 @@ TEST(RetrieveUrl, FollowsARedirect) {
 
 TEST(RetrieveUrl, ProgressRunsAfterEveryReadOnceMoreThanTheReadsWithData) {
   const std::string body = Pattern(100000);
-  LoopbackServer server([&](const auto&) { return LoopbackServer::Reply(200, body); });
+  TLoopbackServer server([&](const auto&) { return TLoopbackServer::Reply(200, body); });
   std::string reply;
   std::size_t calls = 0, growing = 0, last = 0;
   bool grewAfterEmpty = false, sawEmpty = false;
@@ -129,16 +129,16 @@ TEST(RetrieveUrl, AFailureWhileCollectingGivesFalseAndKeepsWhatArrived) {
   const std::string unit = Pattern(65536);
   const struct {
     const char* What;
-    LoopbackServer::Response Response;
+    TLoopbackServer::TResponse Response;
     std::string Body;  // what the server sends as body, or the piece it repeats without end
     bool ProgressRaises;
     std::size_t AtLeast, AtMost;
   } cases[] = {
-      {"an error raised by progress", LoopbackServer::Reply(200, "payload"), "payload", true, 7, 7},
+      {"an error raised by progress", TLoopbackServer::Reply(200, "payload"), "payload", true, 7, 7},
       // Announces twice the bytes that are sent, then resets the connection.
       {"a connection cut inside the body",
        [&] {
-         LoopbackServer::Response response = LoopbackServer::Reply(200, part);
+         TLoopbackServer::TResponse response = TLoopbackServer::Reply(200, part);
          response.Bytes.replace(response.Bytes.find("50000"), 5, "100000");
          response.Reset = true;
          return response;
@@ -153,7 +153,7 @@ TEST(RetrieveUrl, AFailureWhileCollectingGivesFalseAndKeepsWhatArrived) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.What);
-    LoopbackServer server([&](const auto&) { return c.Response; });
+    TLoopbackServer server([&](const auto&) { return c.Response; });
     std::string reply = "kept:";
     bool ranAway = false;
     const auto deadline = std::chrono::steady_clock::now() + 60s;

@@ -28,18 +28,18 @@ namespace {
 constexpr int WarmUpRounds = 100;
 constexpr int Rounds = 1000;
 
-struct Growth {
+struct TGrowth {
   long long Handles, GdiObjects, UserObjects, PrivateBytes, HeapBytes;
-  friend std::ostream& operator<<(std::ostream& out, const Growth& g) {
+  friend std::ostream& operator<<(std::ostream& out, const TGrowth& g) {
     return out << "handles " << g.Handles << ", GDI " << g.GdiObjects << ", USER " << g.UserObjects
                << ", private " << g.PrivateBytes << " B, heap " << g.HeapBytes << " B";
   }
 };
-// Growth over a run that is no leak: a block or handle that the platform takes late, once. Private memory
+// TGrowth over a run that is no leak: a block or handle that the platform takes late, once. Private memory
 // grows in 64 KiB steps; the heap figure is the fine one (a leak of 9 bytes a round exceeds it).
-constexpr Growth Slack{4, 2, 0, 128 << 10, 8 << 10};
+constexpr TGrowth Slack{4, 2, 0, 128 << 10, 8 << 10};
 
-Growth operator-(const ProcessCounters& after, const ProcessCounters& before) {
+TGrowth operator-(const TProcessCounters& after, const TProcessCounters& before) {
   const auto d = [](auto to, auto from) { return static_cast<long long>(to) - static_cast<long long>(from); };
   return {d(after.Handles, before.Handles), d(after.GdiObjects, before.GdiObjects),
           d(after.UserObjects, before.UserObjects), d(after.PrivateBytes, before.PrivateBytes),
@@ -47,21 +47,21 @@ Growth operator-(const ProcessCounters& after, const ProcessCounters& before) {
 }
 
 // What a run of rounds adds after a warm-up of the same rounds.
-Growth Measure(const char* what, const std::function<void(int)>& round) {
+TGrowth Measure(const char* what, const std::function<void(int)>& round) {
   const auto start = std::chrono::steady_clock::now();
   for (int i = 0; i < WarmUpRounds && !testing::Test::HasFatalFailure(); ++i) round(i);
-  const ProcessCounters before = ReadProcessCounters();
+  const TProcessCounters before = ReadProcessCounters();
   for (int i = WarmUpRounds; i < WarmUpRounds + Rounds && !testing::Test::HasFatalFailure(); ++i) round(i);
-  const ProcessCounters after = ReadProcessCounters();
-  const Growth growth = after - before;
+  const TProcessCounters after = ReadProcessCounters();
+  const TGrowth growth = after - before;
   std::cout << what << ": " << Rounds << " rounds after " << WarmUpRounds << " of warm-up in "
             << std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() << " s\n  "
             << before << "\n  grew by " << growth << std::endl;
   return growth;
 }
 
-// Growth beyond what the baseline itself grew by.
-void ExpectWithinSlack(const Growth& growth, const Growth& baseline = {}) {
+// TGrowth beyond what the baseline itself grew by.
+void ExpectWithinSlack(const TGrowth& growth, const TGrowth& baseline = {}) {
   EXPECT_LE(growth.Handles - baseline.Handles, Slack.Handles);
   EXPECT_LE(growth.GdiObjects - baseline.GdiObjects, Slack.GdiObjects);
   EXPECT_LE(growth.UserObjects - baseline.UserObjects, Slack.UserObjects);
@@ -71,20 +71,20 @@ void ExpectWithinSlack(const Growth& growth, const Growth& baseline = {}) {
 
 // The real dialog, its requests and its parser, with the messages counted instead of shown: a thousand
 // boxes to dismiss from another thread would take minutes, and the box is the system's.
-class QuietLogInForm : public TLogInForm {
+class TQuietLogInForm : public TLogInForm {
  public:
   void ShowMessage(const std::string& text) override { ++Messages[text]; }
   std::map<std::string, int> Messages;
 };
 
-struct Kind {
+struct TKind {
   const char* Name;
   const char* Answer;  // nullptr: nothing listens where the request goes
   const char* Message;
   TModalResult Result;
 };
 
-const Kind Kinds[] = {
+const TKind Kinds[] = {
     {"accepted", R"(<Brovik><license><session id="S-1" accessLevel="6"/></license></Brovik>)", "",
      TModalResult::OK},
     {"error answer", R"(<Brovik><license><error code="2">Wrong password</error></license></Brovik>)",
@@ -94,7 +94,7 @@ const Kind Kinds[] = {
     {"unreachable", nullptr, "Failed to connect to server", TModalResult::Cancel},
 };
 
-const Kind& KindOf(int round) { return Kinds[round % std::size(Kinds)]; }
+const TKind& KindOf(int round) { return Kinds[round % std::size(Kinds)]; }
 
 // Wine's WinINet keeps some bytes for every request and for every new address, so every attempt signs in
 // under the same name, and a bare WinINet run of the same requests tells what the platform keeps.
@@ -120,7 +120,7 @@ class LogInFormResourcesTest : public ::testing::Test {
 
   // One press of "Log In"; the accepted ones alternate between storing and forgetting the credentials.
   void Attempt(int round) {
-    const Kind& kind = KindOf(round);
+    const TKind& kind = KindOf(round);
     answer_ = kind.Answer ? kind.Answer : "";
     form_.SetUserText(User);
     form_.SetPasswordText(Password);
@@ -128,7 +128,7 @@ class LogInFormResourcesTest : public ::testing::Test {
     form_.SetModalResult(TModalResult::None);
     form_.Messages.clear();
     {
-      std::optional<ProxySetting> nowhere;
+      std::optional<TProxySetting> nowhere;
       if (!kind.Answer) nowhere.emplace(closedPort_);
       SendMessageA(form_.LogInButton, BM_CLICK, 0, 0);
     }
@@ -144,9 +144,9 @@ class LogInFormResourcesTest : public ::testing::Test {
 
   // The request of Attempt, straight through WinINet.
   void BareRequest(int round) {
-    const Kind& kind = KindOf(round);
+    const TKind& kind = KindOf(round);
     answer_ = kind.Answer ? kind.Answer : "";
-    std::optional<ProxySetting> nowhere;
+    std::optional<TProxySetting> nowhere;
     if (!kind.Answer) nowhere.emplace(closedPort_);
     const std::string agent = ExecutableFileName();
     const std::string address = BuildRequestUrl(1, {"key"}, {MakeSignInKey(User, Password)});
@@ -180,21 +180,21 @@ class LogInFormResourcesTest : public ::testing::Test {
   }
 
   std::string answer_;
-  LoopbackServer server_{[this](const auto&) { return LoopbackServer::Reply(200, answer_); }};
-  ProxySetting proxy_{server_.Port()};
-  const std::uint16_t closedPort_ = LoopbackServer::ClosedPort();
-  QuietLogInForm form_;
+  TLoopbackServer server_{[this](const auto&) { return TLoopbackServer::Reply(200, answer_); }};
+  TProxySetting proxy_{server_.Port()};
+  const std::uint16_t closedPort_ = TLoopbackServer::ClosedPort();
+  TQuietLogInForm form_;
 };
 
 TEST_F(LogInFormResourcesTest, SignInAttemptsOfEveryOutcomeKeepNoMoreThanWinInetItself) {
-  const Growth attempts = Measure("sign-in attempts", [this](int i) { Attempt(i); });
+  const TGrowth attempts = Measure("sign-in attempts", [this](int i) { Attempt(i); });
   ASSERT_FALSE(HasFatalFailure());
-  const Growth bare = Measure("bare WinINet requests", [this](int i) { BareRequest(i); });
+  const TGrowth bare = Measure("bare WinINet requests", [this](int i) { BareRequest(i); });
   ExpectWithinSlack(attempts, bare);
 }
 
 TEST_F(LogInFormResourcesTest, StoringAndLoadingTheCredentialsKeepsNothing) {
-  const Growth cycles = Measure("store and load cycles", [this](int i) { StoreCycle(i); });
+  const TGrowth cycles = Measure("store and load cycles", [this](int i) { StoreCycle(i); });
   ExpectWithinSlack(cycles);
 }
 

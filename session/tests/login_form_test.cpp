@@ -50,7 +50,7 @@ class LogInFormTest : public ::testing::Test {
     return std::thread([this, script] {
       try {
         script();
-      } catch (const gui::StepFailed& failed) {
+      } catch (const gui::EStepFailed& failed) {
         ADD_FAILURE() << failed.what();
       }
       // A script that failed half-way must not leave the test's thread waiting.
@@ -73,11 +73,11 @@ class LogInFormTest : public ::testing::Test {
 
   std::string answer_ = SessionAnswer;
   std::atomic<int> enabledDuringRequest_{-1};
-  LoopbackServer server_{[this](const auto&) {
+  TLoopbackServer server_{[this](const auto&) {
     enabledDuringRequest_ = IsWindowEnabled(form_.LogInButton) ? 1 : 0;
-    return LoopbackServer::Reply(200, answer_);
+    return TLoopbackServer::Reply(200, answer_);
   }};
-  ProxySetting proxy_{server_.Port()};
+  TProxySetting proxy_{server_.Port()};
   TLogInForm form_;
 };
 
@@ -103,7 +103,7 @@ TEST_F(LogInFormTest, ErrorWithASessionIsReportedAndTheDialogStaysOpen) {
     gui::Click(form_.LogInButton);
     EXPECT_EQ(gui::DismissMessageBox(Title()), "Unable to log in: Account locked (error code 3)");
     EXPECT_TRUE(form_.Visible());
-    gui::SignInDialog(form_.Handle()).AwaitReady();
+    gui::TSignInDialog(form_.Handle()).AwaitReady();
     gui::Click(form_.CancelButton);
   });
   EXPECT_EQ(result, TModalResult::Cancel);
@@ -111,7 +111,7 @@ TEST_F(LogInFormTest, ErrorWithASessionIsReportedAndTheDialogStaysOpen) {
 }
 
 TEST_F(LogInFormTest, UnreachableServiceClosesWithCancel) {
-  ProxySetting nowhere{LoopbackServer::ClosedPort()};
+  TProxySetting nowhere{TLoopbackServer::ClosedPort()};
   const auto result = RunModal([&] {
     gui::Click(form_.LogInButton);
     EXPECT_EQ(gui::DismissMessageBox(Title()), "Failed to connect to server");
@@ -128,7 +128,7 @@ TEST_F(LogInFormTest, EmptyFieldsSendTheKeyOfTheBarWithTheButtonDisabledMeanwhil
     gui::SetText(form_.PasswordEdit, "");
     gui::Click(form_.LogInButton);
     EXPECT_EQ(gui::DismissMessageBox(Title()), "Invalid session");
-    gui::SignInDialog(form_.Handle()).AwaitReady();
+    gui::TSignInDialog(form_.Handle()).AwaitReady();
     gui::Click(form_.CancelButton);
   });
   EXPECT_EQ(enabledDuringRequest_, 0);
@@ -141,7 +141,7 @@ TEST_F(LogInFormTest, EnterSignsInAndEscapeCancels) {
   const auto result = RunModal([&] {
     gui::PressKey(form_.UserEdit, VK_RETURN);
     EXPECT_EQ(gui::DismissMessageBox(Title()), "Invalid session");
-    gui::SignInDialog(form_.Handle()).AwaitReady();
+    gui::TSignInDialog(form_.Handle()).AwaitReady();
     gui::PressKey(form_.UserEdit, VK_ESCAPE);
   });
   EXPECT_EQ(result, TModalResult::Cancel);
@@ -198,9 +198,9 @@ TEST_F(LogInFormTest, LayoutAtNinetySixDpi) {
 
 // The shell's handler of https addresses, replaced while the test runs by one that notes the addresses it
 // is asked to open, so that no browser starts. Wine reads the handler from the machine's classes only.
-class HttpsOpenings {
+class THttpsOpenings {
  public:
-  HttpsOpenings() {
+  THttpsOpenings() {
     char folder[MAX_PATH];
     GetTempPathA(MAX_PATH, folder);
     file_ = std::string(folder) + "quillon-opened.txt";
@@ -211,12 +211,12 @@ class HttpsOpenings {
     original_.resize(std::strlen(original_.c_str()));
     Set("C:\\windows\\system32\\cmd.exe /c echo %1>>\"" + file_ + '"');
   }
-  ~HttpsOpenings() {
+  ~THttpsOpenings() {
     Set(original_);
     DeleteFileA(file_.c_str());
   }
-  HttpsOpenings(const HttpsOpenings&) = delete;
-  HttpsOpenings& operator=(const HttpsOpenings&) = delete;
+  THttpsOpenings(const THttpsOpenings&) = delete;
+  THttpsOpenings& operator=(const THttpsOpenings&) = delete;
 
   std::vector<std::string> Opened() const {
     std::vector<std::string> lines;
@@ -235,7 +235,7 @@ class HttpsOpenings {
 };
 
 TEST_F(LogInFormTest, KeyboardReachesTheLinksAfterCancelAndEnterOrSpaceOpensTheirPages) {
-  const HttpsOpenings openings;
+  const THttpsOpenings openings;
   const DWORD thread = GetCurrentThreadId();
   const auto focus = [thread] {
     GUITHREADINFO info{};

@@ -11,7 +11,7 @@ namespace {
 // The layout of NtQuerySystemInformation's SystemHandleInformation answer.
 constexpr ULONG SystemHandleInformation = 16;
 constexpr LONG StatusInfoLengthMismatch = static_cast<LONG>(0xC0000004);
-struct HandleEntry {
+struct THandleEntry {
   USHORT ProcessId;
   USHORT CreatorBackTraceIndex;
   UCHAR ObjectType;
@@ -20,14 +20,14 @@ struct HandleEntry {
   void* Object;
   ULONG GrantedAccess;
 };
-struct HandleTable {
+struct THandleTable {
   ULONG Count;
-  HandleEntry Entries[1];
+  THandleEntry Entries[1];
 };
-using QuerySystemInformation = LONG(WINAPI*)(ULONG, void*, ULONG, ULONG*);
+using TQuerySystemInformation = LONG(WINAPI*)(ULONG, void*, ULONG, ULONG*);
 
 unsigned long SystemTableHandles() {
-  const auto query = reinterpret_cast<QuerySystemInformation>(
+  const auto query = reinterpret_cast<TQuerySystemInformation>(
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
   if (!query) return 0;
   std::vector<char> buffer(1 << 16);
@@ -37,7 +37,7 @@ unsigned long SystemTableHandles() {
                          &length)) == StatusInfoLengthMismatch)
     buffer.resize(buffer.size() * 2);
   if (status != 0) return 0;
-  const auto* table = reinterpret_cast<const HandleTable*>(buffer.data());
+  const auto* table = reinterpret_cast<const THandleTable*>(buffer.data());
   const auto self = static_cast<USHORT>(GetCurrentProcessId());
   unsigned long count = 0;
   for (ULONG i = 0; i < table->Count; ++i) count += table->Entries[i].ProcessId == self;
@@ -53,13 +53,13 @@ unsigned long GdiTableEntries() {
 }
 
 unsigned long ProcessWindows() {
-  struct Count {
+  struct TCount {
     DWORD Pid;
     unsigned long Windows = 0;
   } count{GetCurrentProcessId()};
   EnumWindows(
       [](HWND window, LPARAM data) -> BOOL {
-        auto& c = *reinterpret_cast<Count*>(data);
+        auto& c = *reinterpret_cast<TCount*>(data);
         DWORD owner = 0;
         GetWindowThreadProcessId(window, &owner);
         if (owner != c.Pid) return TRUE;
@@ -104,9 +104,9 @@ std::size_t HeapBytesInUse() {
 
 }  // namespace
 
-ProcessCounters ReadProcessCounters() {
+TProcessCounters ReadProcessCounters() {
   const HANDLE self = GetCurrentProcess();
-  ProcessCounters counters{};
+  TProcessCounters counters{};
   DWORD handles = 0;
   GetProcessHandleCount(self, &handles);
   counters.Handles = handles ? handles : SystemTableHandles();
@@ -122,7 +122,7 @@ ProcessCounters ReadProcessCounters() {
   return counters;
 }
 
-std::ostream& operator<<(std::ostream& out, const ProcessCounters& c) {
+std::ostream& operator<<(std::ostream& out, const TProcessCounters& c) {
   return out << "handles " << c.Handles << ", GDI " << c.GdiObjects << ", USER " << c.UserObjects
              << ", private " << c.PrivateBytes / 1024 << " KiB, heap " << c.HeapBytes / 1024 << " KiB";
 }

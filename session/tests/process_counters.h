@@ -6,7 +6,7 @@
 // What the running process holds, for the tests that look for leaks. Wine answers the documented calls
 // with 0 (handle count, GDI and USER object counts, private bytes); each figure then comes from a count
 // that Wine does keep, as noted.
-struct ProcessCounters {
+struct TProcessCounters {
   unsigned long Handles;      // kernel handles; under Wine, the system handle table's entries of the process
   unsigned long GdiObjects;   // under Wine, the live entries of the process's GDI handle table
   unsigned long UserObjects;  // under Wine, only the windows of the process
@@ -14,6 +14,6 @@ struct ProcessCounters {
   std::size_t HeapBytes;      // bytes in use in the process's heaps
 };
 
-ProcessCounters ReadProcessCounters();
+TProcessCounters ReadProcessCounters();
 
-std::ostream& operator<<(std::ostream& out, const ProcessCounters& counters);
+std::ostream& operator<<(std::ostream& out, const TProcessCounters& counters);

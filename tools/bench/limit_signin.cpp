@@ -31,7 +31,7 @@ constexpr IID DocumentInterface = {
 
 constexpr DWORD ReadSize = 32768;
 
-limit::MainWindow MainWindow;
+limit::TMainWindow MainWindow;
 
 // The whole body, or false; *size bytes at *body, malloc'ed.
 bool Retrieve(const char* address, char** body, DWORD* size) {

@@ -108,8 +108,8 @@ HWND AddControl(HWND parent, const char* className, const char* text, DWORD styl
   return control;
 }
 
-MainWindow MakeMainWindow(const char* caption) {
-  MainWindow made{};
+TMainWindow MakeMainWindow(const char* caption) {
+  TMainWindow made{};
   made.Window = MainHandle = MakeForm(caption, WS_OVERLAPPEDWINDOW, 0, Scale(763), Scale(563));
   Bar = CreateWindowExA(WS_EX_CONTROLPARENT, BarClass, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, MainHandle,
                         nullptr, Instance, nullptr);

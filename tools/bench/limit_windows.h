@@ -6,7 +6,7 @@
 
 namespace limit {
 
-struct MainWindow {
+struct TMainWindow {
   HWND Window, UserLabel, AccessLevelLabel;
 };
 
@@ -25,6 +25,6 @@ HWND AddControl(HWND parent, const char* className, const char* text, DWORD styl
                 int width, int height, int id = 0, DWORD exStyle = 0);
 
 // Quillon's main window, hidden: the bar with the two empty labels, the Tools button and its menu.
-MainWindow MakeMainWindow(const char* caption);
+TMainWindow MakeMainWindow(const char* caption);
 
 }  // namespace limit

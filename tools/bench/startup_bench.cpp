@@ -36,13 +36,13 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using TClock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 const std::string User = "alice", Password = "alice";
 const std::string Answer = R"(<Brovik><license><session id="S-alice" accessLevel="6"/></license></Brovik>)";
 
-double Milliseconds(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+double Milliseconds(TClock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
 double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
@@ -51,54 +51,54 @@ double Median(std::vector<double> v) {
 }
 
 // Polled every millisecond while the programs run.
-Clock::time_point AwaitVisible(HWND window, const char* what) {
+TClock::time_point AwaitVisible(HWND window, const char* what) {
   if (!gui::WaitUntil([&] { return IsWindowVisible(window) != FALSE; }, 20s, 1ms))
     throw std::runtime_error(std::string(what) + " not shown");
-  return Clock::now();
+  return TClock::now();
 }
 
 // The moment the window with this caption was first seen visible.
-Clock::time_point AwaitWindow(const gui::Program& program, const char* caption, HWND* found = nullptr) {
+TClock::time_point AwaitWindow(const gui::TProgram& program, const char* caption, HWND* found = nullptr) {
   HWND window = nullptr;
   if (!gui::WaitUntil([&] { return (window = gui::FindVisible(caption, program.Pid())) != nullptr; }, 20s,
                       1ms))
     throw std::runtime_error(std::string("no window ") + caption);
   if (found) *found = window;
-  return Clock::now();
+  return TClock::now();
 }
 
 std::string Quoted(const std::string& text) { return '"' + text + '"'; }
 
 // A user reads the dialog, or what was typed, before pressing anything: what the program still does then
 // (painting, mostly) is not part of signing in.
-void LetSettle(const gui::Program& program) {
+void LetSettle(const gui::TProgram& program) {
   WaitForInputIdle(program.Handle(), 5000);
   Sleep(300);
 }
 
 // The main window exists, hidden, while the dialog is up; its caption is set before the dialog shows.
-HWND HiddenMainWindow(const gui::Program& program) {
+HWND HiddenMainWindow(const gui::TProgram& program) {
   for (HWND window : gui::TopLevelWindows(program.Pid()))
     if (gui::Text(window).starts_with(gui::MainCaptionPrefix)) return window;
   throw std::runtime_error("no main window");
 }
 
-struct QuillonRun {
+struct TQuillonRun {
   double StartUp, SignIn;
 };
 
 // One run of the program: start, sign in, exit.
-QuillonRun RunQuillon(const std::string& path) {
-  const gui::Program program(path);
+TQuillonRun RunQuillon(const std::string& path) {
+  const gui::TProgram program(path);
   HWND window = nullptr;
   const double startUp =
       Milliseconds(AwaitWindow(program, gui::SignInCaption, &window) - program.StartedAt());
   LetSettle(program);
   HWND main = HiddenMainWindow(program);
-  const gui::SignInDialog dialog(window);
+  const gui::TSignInDialog dialog(window);
   dialog.Type({User, Password, false});
   LetSettle(program);
-  const auto pressed = Clock::now();
+  const auto pressed = TClock::now();
   gui::Click(dialog.LogIn());
   const double signIn = Milliseconds(AwaitVisible(main, "main window") - pressed);
   PostMessageA(main, WM_CLOSE, 0, 0);
@@ -107,7 +107,7 @@ QuillonRun RunQuillon(const std::string& path) {
 }
 
 double RunMinimal() {
-  const gui::Program program(MINIMAL_WINDOW_EXE);
+  const gui::TProgram program(MINIMAL_WINDOW_EXE);
   HWND window = nullptr;
   const double startUp = Milliseconds(AwaitWindow(program, "Minimal", &window) - program.StartedAt());
   PostMessageA(window, WM_CLOSE, 0, 0);
@@ -116,7 +116,7 @@ double RunMinimal() {
 }
 
 double RunLimitStartup() {
-  const gui::Program program(LIMIT_STARTUP_EXE);
+  const gui::TProgram program(LIMIT_STARTUP_EXE);
   HWND window = nullptr;
   const double startUp =
       Milliseconds(AwaitWindow(program, gui::SignInCaption, &window) - program.StartedAt());
@@ -127,7 +127,7 @@ double RunLimitStartup() {
 
 // Timed as Quillon's sign-in is: settled, then pressed, then polled from here.
 double RunLimitSignIn(const std::string& address) {
-  const gui::Program program(LIMIT_SIGNIN_EXE, Quoted(address) + ' ' + User);
+  const gui::TProgram program(LIMIT_SIGNIN_EXE, Quoted(address) + ' ' + User);
   HWND window = nullptr;
   AwaitWindow(program, gui::SignInCaption, &window);
   // Twice, as Quillon before and after the typing: the press comes as long after the start.
@@ -135,7 +135,7 @@ double RunLimitSignIn(const std::string& address) {
   LetSettle(program);
   HWND main = HiddenMainWindow(program);
   HWND logIn = gui::Control(window, "Button", 0);
-  const auto pressed = Clock::now();
+  const auto pressed = TClock::now();
   gui::Click(logIn);
   const double signIn = Milliseconds(AwaitVisible(main, "limit_signin.exe's main window") - pressed);
   // The answer was read, not just received.
@@ -147,14 +147,14 @@ double RunLimitSignIn(const std::string& address) {
 }
 
 double RunFreshProcessRequest(const std::string& address) {
-  const gui::Program request(BARE_REQUEST_EXE, Quoted(address));
+  const gui::TProgram request(BARE_REQUEST_EXE, Quoted(address));
   const long microseconds = request.ExitCode();
   if (microseconds == 0) throw std::runtime_error("bare request failed");
   return microseconds / 1000.0;
 }
 
 double RunRequest(const std::string& address) {
-  const auto start = Clock::now();
+  const auto start = TClock::now();
   HINTERNET session = InternetOpenA("startup_bench", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
   HINTERNET url = InternetOpenUrlA(session, address.c_str(), nullptr, 0, INTERNET_FLAG_RELOAD, 0);
   char buffer[32768];
@@ -165,7 +165,7 @@ double RunRequest(const std::string& address) {
   if (url) InternetCloseHandle(url);
   InternetCloseHandle(session);
   if (!read) throw std::runtime_error("bare request failed");
-  return Milliseconds(Clock::now() - start);
+  return Milliseconds(TClock::now() - start);
 }
 
 // The dialog loads what is remembered; every run starts as a first start does, with nothing.
@@ -178,8 +178,8 @@ void ForgetRemembered() {
 double Min(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
 
 void Bench(const std::vector<std::string>& programs, int runs) {
-  LoopbackServer server([](const auto&) { return LoopbackServer::Reply(200, Answer); });
-  ProxySetting proxy(server.Port());
+  TLoopbackServer server([](const auto&) { return TLoopbackServer::Reply(200, Answer); });
+  TProxySetting proxy(server.Port());
   const std::string address = BuildRequestUrl(1, {"key"}, {MakeSignInKey(User, Password)});
 
   // Wine is still tearing an ended process's windows down for a while; a start then is slower.
@@ -190,7 +190,7 @@ void Bench(const std::vector<std::string>& programs, int runs) {
     const bool counted = run >= 0;  // the warm-up brings the files into the cache
     for (std::size_t p = 0; p < programs.size(); ++p) {
       ForgetRemembered();
-      const QuillonRun timed = RunQuillon(programs[p]);
+      const TQuillonRun timed = RunQuillon(programs[p]);
       quiet();
       if (counted) startUp[p].push_back(timed.StartUp), signIn[p].push_back(timed.SignIn);
     }
@@ -251,7 +251,7 @@ int main(int argc, char** argv) {
   if (programs.empty()) programs.emplace_back(QUILLON_EXE);
   try {
     Bench(programs, runs);
-  } catch (const std::exception& error) {  // gui::StepFailed included
+  } catch (const std::exception& error) {  // gui::EStepFailed included
     std::fprintf(stderr, "startup_bench: %s\n", error.what());
     return 1;
   }

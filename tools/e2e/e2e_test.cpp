@@ -24,7 +24,7 @@ const std::string Title = "Quillon";
 constexpr char OptionsKey[] = "SOFTWARE\\Brovik\\Licenses\\Options";
 
 // One line of the service's request log.
-struct Request {
+struct TRequest {
   std::string Func;
   std::string Params;
   std::string Outcome;
@@ -36,7 +36,7 @@ std::string Environment(const char* name) {
 }
 
 // The session identifier that a successful sign-in line reports ("session ID level N").
-std::string GrantedSession(const Request& request) {
+std::string GrantedSession(const TRequest& request) {
   std::istringstream words(request.Outcome);
   std::string word, id;
   words >> word >> id;
@@ -72,25 +72,25 @@ class EndToEndTest : public ::testing::Test {
     proxy_.reset();
   }
 
-  const gui::Program& Start() {
+  const gui::TProgram& Start() {
     program_.emplace(QUILLON_EXE);
     return *program_;
   }
   DWORD Pid() const { return program_->Pid(); }
   long ExitCode() const { return program_->ExitCode(); }
 
-  gui::SignInDialog Dialog() const { return gui::AwaitSignInDialog(Pid()); }
-  gui::MainWindow MainWindow() const { return gui::AwaitMainWindow(Pid()); }
+  gui::TSignInDialog Dialog() const { return gui::AwaitSignInDialog(Pid()); }
+  gui::TMainWindow MainWindow() const { return gui::AwaitMainWindow(Pid()); }
 
   // Types into the sign-in dialog and presses "Log In"; returns the dialog.
-  gui::SignInDialog SignIn(const std::string& user, const std::string& password) const {
+  gui::TSignInDialog SignIn(const std::string& user, const std::string& password) const {
     const auto dialog = Dialog();
     dialog.SignIn(user, password);
     return dialog;
   }
 
-  std::vector<Request> Requests() const {
-    std::vector<Request> requests;
+  std::vector<TRequest> Requests() const {
+    std::vector<TRequest> requests;
     std::ifstream log(gui::WindowsPath(base_ + ".service.log"), std::ios::binary);
     for (std::string line; std::getline(log, line);) {
       std::vector<std::string> fields;
@@ -120,8 +120,8 @@ class EndToEndTest : public ::testing::Test {
  private:
   std::string base_;
   bool shot_ = false;
-  std::optional<ProxySetting> proxy_;
-  std::optional<gui::Program> program_;
+  std::optional<TProxySetting> proxy_;
+  std::optional<gui::TProgram> program_;
 };
 
 // Each run ends another way; either way the end closes the session that the sign-in got.

@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
     const int status = Drive(argc, argv);
     std::fflush(stdout);
     return status;
-  } catch (const gui::StepFailed& failed) {
+  } catch (const gui::EStepFailed& failed) {
     std::fprintf(stderr, "quillon-drive: %s\n", failed.what());
     return 1;
   }

@@ -10,7 +10,7 @@ constexpr UINT AnswerTimeoutMs = 5000;
 LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam, const char* what) {
   DWORD_PTR result = 0;
   if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, AnswerTimeoutMs, &result))
-    throw StepFailed(std::string("the window did not answer: ") + what);
+    throw EStepFailed(std::string("the window did not answer: ") + what);
   return static_cast<LRESULT>(result);
 }
 
@@ -34,13 +34,13 @@ std::string OfProcess(DWORD pid) { return pid ? " of process " + std::to_string(
 }  // namespace
 
 std::vector<HWND> TopLevelWindows(DWORD pid) {
-  struct Collect {
+  struct TCollect {
     DWORD Pid;
     std::vector<HWND> Found;
   } collect{pid, {}};
   EnumWindows(
       [](HWND window, LPARAM data) -> BOOL {
-        auto& c = *reinterpret_cast<Collect*>(data);
+        auto& c = *reinterpret_cast<TCollect*>(data);
         DWORD owner = 0;
         GetWindowThreadProcessId(window, &owner);
         if (!c.Pid || owner == c.Pid) c.Found.push_back(window);
@@ -67,7 +67,7 @@ HWND FindVisible(const std::string& caption, DWORD pid, bool prefix) {
   return nullptr;
 }
 
-HWND Window(const std::string& caption, DWORD pid, Duration timeout) {
+HWND Window(const std::string& caption, DWORD pid, TDuration timeout) {
   HWND found = nullptr;
   Await(
       "a window " + Quoted(caption) + OfProcess(pid) + " shows",
@@ -75,7 +75,7 @@ HWND Window(const std::string& caption, DWORD pid, Duration timeout) {
   return found;
 }
 
-HWND WindowPrefix(const std::string& prefix, DWORD pid, Duration timeout) {
+HWND WindowPrefix(const std::string& prefix, DWORD pid, TDuration timeout) {
   HWND found = nullptr;
   Await(
       "a window " + Quoted(prefix + "...") + OfProcess(pid) + " shows",
@@ -84,14 +84,14 @@ HWND WindowPrefix(const std::string& prefix, DWORD pid, Duration timeout) {
 }
 
 std::vector<HWND> Controls(HWND parent, const char* className) {
-  struct Collect {
+  struct TCollect {
     const char* ClassName;
     std::vector<HWND> Found;
   } collect{className, {}};
   EnumChildWindows(
       parent,
       [](HWND window, LPARAM data) -> BOOL {
-        auto& c = *reinterpret_cast<Collect*>(data);
+        auto& c = *reinterpret_cast<TCollect*>(data);
         if (lstrcmpiA(ClassOf(window).c_str(), c.ClassName) == 0) c.Found.push_back(window);
         return TRUE;
       },
@@ -102,8 +102,8 @@ std::vector<HWND> Controls(HWND parent, const char* className) {
 HWND Control(HWND parent, const char* className, std::size_t index) {
   const auto all = Controls(parent, className);
   if (index >= all.size())
-    throw StepFailed("no " + std::string(className) + " " + std::to_string(index) + " in " +
-                     Quoted(Caption(parent)));
+    throw EStepFailed("no " + std::string(className) + " " + std::to_string(index) + " in " +
+                      Quoted(Caption(parent)));
   return all[index];
 }
 
@@ -139,7 +139,7 @@ std::string DismissMessageBox(const std::string& caption, DWORD pid) {
   std::string text = MessageBoxText(box);
   // By its identifier: the system names the button in its own language.
   HWND ok = GetDlgItem(box, IDOK);
-  if (!ok) throw StepFailed("the message box " + Quoted(text) + " has no OK button");
+  if (!ok) throw EStepFailed("the message box " + Quoted(text) + " has no OK button");
   Click(ok);
   Await("the message box " + Quoted(text) + " goes after OK", [&] { return !IsWindowVisible(box); });
   return text;
@@ -162,7 +162,7 @@ bool InMenuMode(DWORD thread) {
 void ChooseFromPopup(HWND button, int index, const std::string& item, const std::function<bool()>& effect) {
   const DWORD thread = GetWindowThreadProcessId(button, nullptr);
   const std::string name = Quoted(item);
-  if (InMenuMode(thread)) throw StepFailed("a menu was already open before choosing " + name);
+  if (InMenuMode(thread)) throw EStepFailed("a menu was already open before choosing " + name);
   Click(button);
   // Keys that arrive before the menu loop runs would go to the program's own loop and be lost.
   Await("the menu opens to choose " + name, [&] { return InMenuMode(thread); });
@@ -171,7 +171,7 @@ void ChooseFromPopup(HWND button, int index, const std::string& item, const std:
   PressKey(button, VK_RETURN);
   if (!WaitUntil([&] { return !InMenuMode(thread); })) {
     PressKey(button, VK_ESCAPE);
-    throw StepFailed("the menu stayed open after choosing " + name);
+    throw EStepFailed("the menu stayed open after choosing " + name);
   }
   Await("choosing " + name + " had its effect after the menu closed", effect);
 }
@@ -184,11 +184,11 @@ std::string WindowsPath(std::string path) {
 }
 
 bool EndWindowsSession() {
-  const Program wineboot("wineboot.exe", "--end-session");
+  const TProgram wineboot("wineboot.exe", "--end-session");
   return WaitUntil([&] { return !wineboot.Running(); }, 30s);
 }
 
-Program::Program(const std::string& path, const std::string& arguments) {
+TProgram::TProgram(const std::string& path, const std::string& arguments) {
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   std::string command = Quoted(WindowsPath(path));
@@ -196,62 +196,64 @@ Program::Program(const std::string& path, const std::string& arguments) {
   startedAt_ = std::chrono::steady_clock::now();
   if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                       &info_))
-    throw StepFailed("cannot start " + command + " (error " + std::to_string(GetLastError()) + ")");
+    throw EStepFailed("cannot start " + command + " (error " + std::to_string(GetLastError()) + ")");
 }
 
-Program::~Program() {
+TProgram::~TProgram() {
   if (Running()) TerminateProcess(info_.hProcess, 99);
   CloseHandle(info_.hProcess);
   CloseHandle(info_.hThread);
 }
 
-bool Program::Running() const { return WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT; }
+bool TProgram::Running() const { return WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT; }
 
-long Program::ExitCode(Duration timeout) const {
+long TProgram::ExitCode(TDuration timeout) const {
   if (WaitForSingleObject(info_.hProcess, static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0)
-    throw StepFailed("process " + std::to_string(Pid()) + " did not end");
+    throw EStepFailed("process " + std::to_string(Pid()) + " did not end");
   DWORD code = 0;
   GetExitCodeProcess(info_.hProcess, &code);
   return static_cast<long>(code);
 }
 
-Fields SignInDialog::Shown() const { return {Text(UserEdit()), Text(PasswordEdit()), Checked(RememberMe())}; }
+TFields TSignInDialog::Shown() const {
+  return {Text(UserEdit()), Text(PasswordEdit()), Checked(RememberMe())};
+}
 
-void SignInDialog::Type(const Fields& fields) const {
+void TSignInDialog::Type(const TFields& fields) const {
   SetText(UserEdit(), fields.User);
   SetText(PasswordEdit(), fields.Password);
   SetChecked(RememberMe(), fields.Remember);
 }
 
-void SignInDialog::SignIn(const std::string& user, const std::string& password) const {
+void TSignInDialog::SignIn(const std::string& user, const std::string& password) const {
   SetText(UserEdit(), user);
   SetText(PasswordEdit(), password);
   Click(LogIn());
 }
 
-void SignInDialog::AwaitReady() const {
+void TSignInDialog::AwaitReady() const {
   Await("\"Log In\" is usable again", [&] { return IsWindowEnabled(LogIn()) != FALSE; });
-  if (!IsWindowVisible(window_)) throw StepFailed("the sign-in dialog closed");
+  if (!IsWindowVisible(window_)) throw EStepFailed("the sign-in dialog closed");
 }
 
-std::vector<std::string> MainWindow::Labels() const {
+std::vector<std::string> TMainWindow::Labels() const {
   return {Text(Control(window_, "Static", 0)), Text(Control(window_, "Static", 1))};
 }
 
-void MainWindow::LogOut() const {
+void TMainWindow::LogOut() const {
   ChooseFromPopup(ToolsButton(), 0, "Log Out", [&] { return !IsWindowVisible(window_); });
 }
 
-void MainWindow::Exit(const Program& program) const {
+void TMainWindow::Exit(const TProgram& program) const {
   ChooseFromPopup(ToolsButton(), 1, "Exit", [&] { return !program.Running(); });
 }
 
-SignInDialog AwaitSignInDialog(DWORD pid, Duration timeout) {
-  return SignInDialog(Window(SignInCaption, pid, timeout));
+TSignInDialog AwaitSignInDialog(DWORD pid, TDuration timeout) {
+  return TSignInDialog(Window(SignInCaption, pid, timeout));
 }
 
-MainWindow AwaitMainWindow(DWORD pid, Duration timeout) {
-  return MainWindow(WindowPrefix(MainCaptionPrefix, pid, timeout));
+TMainWindow AwaitMainWindow(DWORD pid, TDuration timeout) {
+  return TMainWindow(WindowPrefix(MainCaptionPrefix, pid, timeout));
 }
 
 }  // namespace gui

@@ -3,7 +3,7 @@
 // Drives windows as a user would, from another thread or another process: finds windows by caption and
 // controls by class and order, types, presses, reads and dismisses message boxes, chooses from menus.
 // Every step that leads somewhere waits for the state it leads to, with one bounded time-out, and raises
-// StepFailed naming the step when that state does not come. Nothing waits for a fixed time.
+// EStepFailed naming the step when that state does not come. Nothing waits for a fixed time.
 
 #include <windows.h>
 
@@ -18,19 +18,19 @@
 namespace gui {
 
 using namespace std::chrono_literals;
-using Duration = std::chrono::milliseconds;
+using TDuration = std::chrono::milliseconds;
 
-inline constexpr Duration StepTimeout = 10s;
+inline constexpr TDuration StepTimeout = 10s;
 
 // A step whose state did not come in time; what() names the step.
-class StepFailed : public std::runtime_error {
+class EStepFailed : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
 
 // Polls condition until it holds; false at the time-out.
 template <class Condition>
-bool WaitUntil(Condition condition, Duration timeout = StepTimeout, Duration poll = 10ms) {
+bool WaitUntil(Condition condition, TDuration timeout = StepTimeout, TDuration poll = 10ms) {
   const auto end = std::chrono::steady_clock::now() + timeout;
   while (!condition()) {
     if (std::chrono::steady_clock::now() > end) return false;
@@ -39,10 +39,10 @@ bool WaitUntil(Condition condition, Duration timeout = StepTimeout, Duration pol
   return true;
 }
 
-// As WaitUntil; a time-out raises StepFailed("step").
+// As WaitUntil; a time-out raises EStepFailed("step").
 template <class Condition>
-void Await(const std::string& step, Condition condition, Duration timeout = StepTimeout) {
-  if (!WaitUntil(condition, timeout)) throw StepFailed(step);
+void Await(const std::string& step, Condition condition, TDuration timeout = StepTimeout) {
+  if (!WaitUntil(condition, timeout)) throw EStepFailed(step);
 }
 
 // The top-level windows of process pid, visible or not.
@@ -51,15 +51,15 @@ std::vector<HWND> TopLevelWindows(DWORD pid);
 // when pid is 0, of any process; null when there is none now.
 HWND FindVisible(const std::string& caption, DWORD pid = 0, bool prefix = false);
 // Waits for that window.
-HWND Window(const std::string& caption, DWORD pid = 0, Duration timeout = StepTimeout);
-HWND WindowPrefix(const std::string& prefix, DWORD pid = 0, Duration timeout = StepTimeout);
+HWND Window(const std::string& caption, DWORD pid = 0, TDuration timeout = StepTimeout);
+HWND WindowPrefix(const std::string& prefix, DWORD pid = 0, TDuration timeout = StepTimeout);
 
 // The descendants of parent of this window class, in creation order.
 std::vector<HWND> Controls(HWND parent, const char* className);
-// The index-th of them; raises StepFailed when there is no such control.
+// The index-th of them; raises EStepFailed when there is no such control.
 HWND Control(HWND parent, const char* className, std::size_t index);
 
-// Texts and check boxes are read and set synchronously; a window that does not answer raises StepFailed.
+// Texts and check boxes are read and set synchronously; a window that does not answer raises EStepFailed.
 std::string Text(HWND window);
 void SetText(HWND control, const std::string& text);
 bool Checked(HWND checkBox);
@@ -78,7 +78,7 @@ std::string MessageBoxText(HWND box);
 bool InMenuMode(DWORD thread);
 
 // Opens the popup menu of button, chooses the item at index (separators are passed over, as the keyboard
-// passes over them) once the menu reads the keyboard, and waits for effect(). Raises StepFailed naming
+// passes over them) once the menu reads the keyboard, and waits for effect(). Raises EStepFailed naming
 // the item when the menu does not open, stays open, or closes without the effect.
 void ChooseFromPopup(HWND button, int index, const std::string& item, const std::function<bool()>& effect);
 
@@ -91,20 +91,20 @@ bool EndWindowsSession();
 std::string WindowsPath(std::string path);
 
 // A program started as a process of its own; ended by force if it still runs when this goes.
-class Program {
+class TProgram {
  public:
-  explicit Program(const std::string& path, const std::string& arguments = {});
-  ~Program();
-  Program(const Program&) = delete;
-  Program& operator=(const Program&) = delete;
+  explicit TProgram(const std::string& path, const std::string& arguments = {});
+  ~TProgram();
+  TProgram(const TProgram&) = delete;
+  TProgram& operator=(const TProgram&) = delete;
 
   DWORD Pid() const { return info_.dwProcessId; }
   HANDLE Handle() const { return info_.hProcess; }
   // The moment just before the process was created.
   std::chrono::steady_clock::time_point StartedAt() const { return startedAt_; }
   bool Running() const;
-  // The exit code, once the program has ended; raises StepFailed when it has not within timeout.
-  long ExitCode(Duration timeout = 15s) const;
+  // The exit code, once the program has ended; raises EStepFailed when it has not within timeout.
+  long ExitCode(TDuration timeout = 15s) const;
 
  private:
   PROCESS_INFORMATION info_{};
@@ -116,19 +116,19 @@ class Program {
 inline constexpr char SignInCaption[] = "Log In";
 inline constexpr char MainCaptionPrefix[] = "Quillon V";
 
-struct Fields {
+struct TFields {
   std::string User, Password;
   bool Remember = false;
-  bool operator==(const Fields&) const = default;
-  friend std::ostream& operator<<(std::ostream& out, const Fields& f) {
+  bool operator==(const TFields&) const = default;
+  friend std::ostream& operator<<(std::ostream& out, const TFields& f) {
     return out << '{' << f.User << ", " << f.Password << ", " << (f.Remember ? "checked" : "unchecked")
                << '}';
   }
 };
 
-class SignInDialog {
+class TSignInDialog {
  public:
-  explicit SignInDialog(HWND window) : window_(window) {}
+  explicit TSignInDialog(HWND window) : window_(window) {}
   HWND Handle() const { return window_; }
   HWND UserEdit() const { return Control(window_, "Edit", 0); }
   HWND PasswordEdit() const { return Control(window_, "Edit", 1); }
@@ -136,8 +136,8 @@ class SignInDialog {
   HWND LogIn() const { return Control(window_, "Button", 1); }
   HWND Cancel() const { return Control(window_, "Button", 2); }
 
-  Fields Shown() const;
-  void Type(const Fields& fields) const;
+  TFields Shown() const;
+  void Type(const TFields& fields) const;
   // Types user name and password and presses "Log In"; the check box stays as it is.
   void SignIn(const std::string& user, const std::string& password) const;
   // After a refused attempt: "Log In" is usable again and the dialog still up.
@@ -147,9 +147,9 @@ class SignInDialog {
   HWND window_;
 };
 
-class MainWindow {
+class TMainWindow {
  public:
-  explicit MainWindow(HWND window) : window_(window) {}
+  explicit TMainWindow(HWND window) : window_(window) {}
   HWND Handle() const { return window_; }
   HWND ToolsButton() const { return Control(window_, "Button", 0); }
   // "User name: ..." and "Access level: ...".
@@ -157,13 +157,13 @@ class MainWindow {
   // Tools, then "Log Out": the window hides.
   void LogOut() const;
   // Tools, then "Exit": the program ends.
-  void Exit(const Program& program) const;
+  void Exit(const TProgram& program) const;
 
  private:
   HWND window_;
 };
 
-SignInDialog AwaitSignInDialog(DWORD pid, Duration timeout = StepTimeout);
-MainWindow AwaitMainWindow(DWORD pid, Duration timeout = StepTimeout);
+TSignInDialog AwaitSignInDialog(DWORD pid, TDuration timeout = StepTimeout);
+TMainWindow AwaitMainWindow(DWORD pid, TDuration timeout = StepTimeout);
 
 }  // namespace gui

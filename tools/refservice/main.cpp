@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
   if (!in) Fail("cannot read " + usersFile.string());
   std::ostringstream text;
   text << in.rdbuf();
-  std::vector<refservice::Account> accounts;
+  std::vector<refservice::TAccount> accounts;
   try {
     accounts = refservice::ParseUsers(text.str());
   } catch (const std::exception& e) {
@@ -116,9 +116,9 @@ int main(int argc, char** argv) {
   ::sigaction(SIGINT, &action, nullptr);
   ::signal(SIGPIPE, SIG_IGN);
 
-  refservice::Service service(std::move(accounts), refservice::RandomSessionId);
-  refservice::RequestLog requestLog(log);
-  refservice::Server server(service, requestLog, std::chrono::milliseconds(delayMs));
+  refservice::TService service(std::move(accounts), refservice::RandomSessionId);
+  refservice::TRequestLog requestLog(log);
+  refservice::TServer server(service, requestLog, std::chrono::milliseconds(delayMs));
   try {
     const auto bound = server.Listen(static_cast<std::uint16_t>(port));
     std::cout << bound << std::endl;

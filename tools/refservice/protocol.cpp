@@ -86,34 +86,34 @@ std::optional<std::string> DecodeBase64(std::string_view text) {
   return out;
 }
 
-std::optional<SignInKey> SplitSignInKey(std::string_view decoded) {
+std::optional<TSignInKey> SplitSignInKey(std::string_view decoded) {
   const auto bar = decoded.find('|');
   if (bar == std::string_view::npos) return std::nullopt;
-  return SignInKey{std::string(decoded.substr(0, bar)), std::string(decoded.substr(bar + 1))};
+  return TSignInKey{std::string(decoded.substr(0, bar)), std::string(decoded.substr(bar + 1))};
 }
 
-std::optional<Target> ParseTarget(std::string_view target) {
+std::optional<TTarget> ParseTarget(std::string_view target) {
   if (StartsWithNoCase(target, "http://")) {
     // Behind a proxy setting the client sends the whole address; the authority is of no interest here.
     target.remove_prefix(7);
     const auto end = target.find_first_of("/?");
     if (end == 0) return std::nullopt;  // no host
     target.remove_prefix(end == std::string_view::npos ? target.size() : end);
-    if (!target.empty() && target.front() == '?') return Target{"", std::string(target.substr(1))};
+    if (!target.empty() && target.front() == '?') return TTarget{"", std::string(target.substr(1))};
   } else if (target.empty() || target.front() != '/') {
     return std::nullopt;
   }
   const auto hash = target.find('#');
   if (hash != std::string_view::npos) target = target.substr(0, hash);
   const auto question = target.find('?');
-  if (question == std::string_view::npos) return Target{std::string(target), ""};
-  return Target{std::string(target.substr(0, question)), std::string(target.substr(question + 1))};
+  if (question == std::string_view::npos) return TTarget{std::string(target), ""};
+  return TTarget{std::string(target.substr(0, question)), std::string(target.substr(question + 1))};
 }
 
 bool IsServiceScript(std::string_view path) { return path.ends_with("/select.php"); }
 
-Query ParseQuery(std::string_view query) {
-  Query pairs;
+TQuery ParseQuery(std::string_view query) {
+  TQuery pairs;
   while (!query.empty()) {
     const auto amp = query.find('&');
     const std::string_view pair = query.substr(0, amp);
@@ -129,7 +129,7 @@ Query ParseQuery(std::string_view query) {
   return pairs;
 }
 
-std::optional<std::string> Find(const Query& query, std::string_view name) {
+std::optional<std::string> Find(const TQuery& query, std::string_view name) {
   for (const auto& [n, v] : query)
     if (n == name) return v;
   return std::nullopt;

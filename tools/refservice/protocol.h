@@ -20,27 +20,27 @@ std::string PercentDecode(std::string_view text, bool plusIsSpace);
 // characters, and zero in the bits that padding leaves unused. Anything else gives nullopt.
 std::optional<std::string> DecodeBase64(std::string_view text);
 
-struct SignInKey {
+struct TSignInKey {
   std::string User;
   std::string Password;
 };
 // Splits decoded key bytes at the first "|": a password may hold "|", a user name cannot.
-std::optional<SignInKey> SplitSignInKey(std::string_view decoded);
+std::optional<TSignInKey> SplitSignInKey(std::string_view decoded);
 
 // The path and the raw query of an origin-form ("/p?q") or absolute-form ("http://host/p?q") request target;
 // nullopt for any other form.
-struct Target {
+struct TTarget {
   std::string Path;
   std::string Query;
 };
-std::optional<Target> ParseTarget(std::string_view target);
+std::optional<TTarget> ParseTarget(std::string_view target);
 bool IsServiceScript(std::string_view path);
 
 // Name and value pairs of a query, in order, both percent-decoded (plus as space).
-using Query = std::vector<std::pair<std::string, std::string>>;
-Query ParseQuery(std::string_view query);
+using TQuery = std::vector<std::pair<std::string, std::string>>;
+TQuery ParseQuery(std::string_view query);
 // The value of the first parameter of that name.
-std::optional<std::string> Find(const Query& query, std::string_view name);
+std::optional<std::string> Find(const TQuery& query, std::string_view name);
 
 std::string XmlEscape(std::string_view text);
 

@@ -41,21 +41,21 @@ bool ParseRequestLine(const std::string& head, std::string& method, std::string&
 
 }  // namespace
 
-void RequestLog::Write(const std::string& line) {
+void TRequestLog::Write(const std::string& line) {
   std::lock_guard lock(mutex_);
   std::fputs(line.c_str(), file_);
   std::fputc('\n', file_);
   std::fflush(file_);
 }
 
-Server::Server(Service& service, RequestLog& log, std::chrono::milliseconds delay)
+TServer::TServer(TService& service, TRequestLog& log, std::chrono::milliseconds delay)
     : service_(service), log_(log), delay_(delay) {}
 
-Server::~Server() {
+TServer::~TServer() {
   if (listener_ >= 0) ::close(listener_);
 }
 
-std::uint16_t Server::Listen(std::uint16_t port) {
+std::uint16_t TServer::Listen(std::uint16_t port) {
   listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (listener_ < 0) throw std::runtime_error(std::string("socket: ") + std::strerror(errno));
   const int on = 1;
@@ -72,7 +72,7 @@ std::uint16_t Server::Listen(std::uint16_t port) {
   return ntohs(address.sin_port);
 }
 
-void Server::Run(int stopFd) {
+void TServer::Run(int stopFd) {
   while (true) {
     pollfd fds[2] = {{listener_, POLLIN, 0}, {stopFd, POLLIN, 0}};
     if (::poll(fds, 2, -1) < 0) {
@@ -106,8 +106,8 @@ void Server::Run(int stopFd) {
   Reap(true);
 }
 
-void Server::Reap(bool all) {
-  std::list<Worker> finished;
+void TServer::Reap(bool all) {
+  std::list<TWorker> finished;
   {
     std::lock_guard lock(mutex_);
     for (auto it = workers_.begin(); it != workers_.end();) {
@@ -121,7 +121,7 @@ void Server::Reap(bool all) {
   for (auto& worker : finished) worker.Thread.join();
 }
 
-bool Server::ReadHead(int fd, std::string& head) {
+bool TServer::ReadHead(int fd, std::string& head) {
   char buffer[4096];
   while (head.find("\r\n\r\n") == std::string::npos && head.find("\n\n") == std::string::npos) {
     if (head.size() > MaxHead) return false;
@@ -133,7 +133,7 @@ bool Server::ReadHead(int fd, std::string& head) {
   return true;
 }
 
-void Server::Serve(int fd) {
+void TServer::Serve(int fd) {
   const timeval timeout{SocketTimeoutSeconds, 0};
   ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
   ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
@@ -142,12 +142,12 @@ void Server::Serve(int fd) {
   const bool complete = ReadHead(fd, head);
   if (head.empty()) return;  // a connection that sent nothing is no request
   std::string method, target;
-  Result result;
+  TResult result;
   if (!complete) {
     result =
-        Service::BadRequest(head.size() > MaxHead ? "request head too large" : "incomplete request head");
+        TService::BadRequest(head.size() > MaxHead ? "request head too large" : "incomplete request head");
   } else if (!ParseRequestLine(head, method, target)) {
-    result = Service::BadRequest("malformed request line");
+    result = TService::BadRequest("malformed request line");
   } else {
     bool stopping;
     {

@@ -16,9 +16,9 @@
 namespace refservice {
 
 // One line per request, flushed at once so that a test can read it as soon as it has its answer.
-class RequestLog {
+class TRequestLog {
  public:
-  explicit RequestLog(std::FILE* file) : file_(file) {}
+  explicit TRequestLog(std::FILE* file) : file_(file) {}
   void Write(const std::string& line);
 
  private:
@@ -27,12 +27,12 @@ class RequestLog {
 };
 
 // HTTP/1.1 on 127.0.0.1 over POSIX sockets: one request per connection, one thread per connection.
-class Server {
+class TServer {
  public:
-  Server(Service& service, RequestLog& log, std::chrono::milliseconds delay);
-  ~Server();
-  Server(const Server&) = delete;
-  Server& operator=(const Server&) = delete;
+  TServer(TService& service, TRequestLog& log, std::chrono::milliseconds delay);
+  ~TServer();
+  TServer(const TServer&) = delete;
+  TServer& operator=(const TServer&) = delete;
 
   // Binds 127.0.0.1:port, a free port for 0, and returns the port. Throws std::runtime_error.
   std::uint16_t Listen(std::uint16_t port);
@@ -40,7 +40,7 @@ class Server {
   void Run(int stopFd);
 
  private:
-  struct Worker {
+  struct TWorker {
     std::thread Thread;
     std::shared_ptr<bool> Done;
   };
@@ -48,8 +48,8 @@ class Server {
   bool ReadHead(int fd, std::string& head);
   void Reap(bool all);
 
-  Service& service_;
-  RequestLog& log_;
+  TService& service_;
+  TRequestLog& log_;
   std::chrono::milliseconds delay_;
   int listener_ = -1;
 
@@ -57,7 +57,7 @@ class Server {
   std::condition_variable stopped_;
   bool stopping_ = false;
   std::set<int> open_;
-  std::list<Worker> workers_;
+  std::list<TWorker> workers_;
 };
 
 }  // namespace refservice

@@ -25,19 +25,19 @@ std::vector<std::string_view> SplitTabs(std::string_view line) {
 
 bool IsBlank(std::string_view line) { return line.find_first_not_of(" \t") == std::string_view::npos; }
 
-Result Xml(std::string body, std::string outcome, Result result) {
+TResult Xml(std::string body, std::string outcome, TResult result) {
   result.ContentType = std::string(AnswerContentType);
   result.Body = std::move(body);
   result.Outcome = std::move(outcome);
   return result;
 }
 
-Result Failure(int code, std::string_view message, Result result) {
+TResult Failure(int code, std::string_view message, TResult result) {
   return Xml(ErrorAnswer(code, message), "error " + std::to_string(code) + " " + std::string(message),
              std::move(result));
 }
 
-Result Plain(int status, std::string_view body, std::string outcome, Result result) {
+TResult Plain(int status, std::string_view body, std::string outcome, TResult result) {
   result.Status = status;
   result.ContentType = "text/plain; charset=us-ascii";
   result.Body = std::string(body);
@@ -55,8 +55,8 @@ void AddParam(std::string& params, std::string_view name, std::string_view value
 
 }  // namespace
 
-std::vector<Account> ParseUsers(std::string_view text) {
-  std::vector<Account> accounts;
+std::vector<TAccount> ParseUsers(std::string_view text) {
+  std::vector<TAccount> accounts;
   int number = 0;
   while (!text.empty()) {
     const auto eol = text.find('\n');
@@ -71,7 +71,7 @@ std::vector<Account> ParseUsers(std::string_view text) {
     };
     const auto fields = SplitTabs(line);
     if (fields.size() != 3) fail("expected name, password and access level separated by tabs");
-    Account account{PercentDecode(fields[0], false), PercentDecode(fields[1], false), 0};
+    TAccount account{PercentDecode(fields[0], false), PercentDecode(fields[1], false), 0};
     if (account.Name.empty()) fail("empty user name");
     if (account.Name.find('|') != std::string::npos) fail("a user name cannot hold \"|\"");
     const auto level = fields[2];
@@ -85,7 +85,7 @@ std::vector<Account> ParseUsers(std::string_view text) {
   return accounts;
 }
 
-Service::Service(std::vector<Account> accounts, IdSource newSessionId)
+TService::TService(std::vector<TAccount> accounts, TIdSource newSessionId)
     : newSessionId_(std::move(newSessionId)) {
   for (auto& account : accounts) {
     auto name = account.Name;
@@ -93,15 +93,15 @@ Service::Service(std::vector<Account> accounts, IdSource newSessionId)
   }
 }
 
-Result Service::BadRequest(std::string_view why) {
-  Result result;
+TResult TService::BadRequest(std::string_view why) {
+  TResult result;
   result.Function = "-";
   result.Params = "-";
   return Plain(400, "Bad request\n", "400 " + std::string(why), std::move(result));
 }
 
-Result Service::Handle(std::string_view method, std::string_view target) {
-  Result result;
+TResult TService::Handle(std::string_view method, std::string_view target) {
+  TResult result;
   result.Function = "-";
   result.Params = "-";
   const auto parsed = ParseTarget(target);
@@ -114,7 +114,7 @@ Result Service::Handle(std::string_view method, std::string_view target) {
   if (method != "GET")
     return Plain(405, "Method not allowed\n", "405 method " + LogEscape(method), std::move(result));
 
-  const Query query = ParseQuery(parsed->Query);
+  const TQuery query = ParseQuery(parsed->Query);
   for (const auto& [name, value] : query)
     if (name != "func") AddParam(result.Params, name, value);
   const auto function = Find(query, "func");
@@ -134,7 +134,7 @@ Result Service::Handle(std::string_view method, std::string_view target) {
   return Failure(9, "Unknown function", std::move(result));
 }
 
-Result Service::SignIn(const std::string& key, Result result) {
+TResult TService::SignIn(const std::string& key, TResult result) {
   const auto decoded = DecodeBase64(key);
   const auto parts = decoded ? SplitSignInKey(*decoded) : std::nullopt;
   if (!parts) return Failure(3, "Malformed sign-in key", std::move(result));
@@ -154,7 +154,7 @@ Result Service::SignIn(const std::string& key, Result result) {
              std::move(result));
 }
 
-Result Service::Close(const std::string& session, Result result) {
+TResult TService::Close(const std::string& session, TResult result) {
   bool known;
   {
     std::lock_guard lock(mutex_);
@@ -164,7 +164,7 @@ Result Service::Close(const std::string& session, Result result) {
   return Xml(ClosedAnswer(session), "closed " + LogEscape(session), std::move(result));
 }
 
-bool Service::IsOpen(const std::string& session) const {
+bool TService::IsOpen(const std::string& session) const {
   std::lock_guard lock(mutex_);
   return sessions_.count(session) == 1;
 }
@@ -181,7 +181,7 @@ std::string RandomSessionId() {
   return id;
 }
 
-std::string HttpResponse(const Result& result) {
+std::string HttpResponse(const TResult& result) {
   static const std::map<int, std::string_view> Reasons = {
       {200, "OK"}, {400, "Bad Request"}, {404, "Not Found"}, {405, "Method Not Allowed"}};
   const auto reason = Reasons.find(result.Status);
@@ -223,7 +223,7 @@ std::string IsoTime(std::chrono::system_clock::time_point when) {
   return std::string(text, n) + fraction;
 }
 
-std::string LogLine(std::chrono::system_clock::time_point when, const Result& result) {
+std::string LogLine(std::chrono::system_clock::time_point when, const TResult& result) {
   return IsoTime(when) + '\t' + result.Function + '\t' + result.Params + '\t' + result.Outcome;
 }
 

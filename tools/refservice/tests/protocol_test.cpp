@@ -67,8 +67,9 @@ TEST(ParseTarget, TakesOriginAndAbsoluteForm) {
 }
 
 TEST(ParseQuery, DecodesPairsInOrder) {
-  const Query query = ParseQuery("func=1&key=a%2Bb%3D&&flag&key=second&sp+ace=a+b");
-  const Query expected = {{"func", "1"}, {"key", "a+b="}, {"flag", ""}, {"key", "second"}, {"sp ace", "a b"}};
+  const TQuery query = ParseQuery("func=1&key=a%2Bb%3D&&flag&key=second&sp+ace=a+b");
+  const TQuery expected = {
+      {"func", "1"}, {"key", "a+b="}, {"flag", ""}, {"key", "second"}, {"sp ace", "a b"}};
   EXPECT_EQ(query, expected);
   EXPECT_EQ(Find(query, "key"), "a+b=");
   EXPECT_EQ(Find(query, "session"), std::nullopt);
@@ -86,9 +87,9 @@ constexpr std::string_view Users = "# comment\r\nalice\twonderland\t2\r\n\n   \n
 const std::string AliceKey = "YWxpY2V8d29uZGVybGFuZA%3D%3D";  // alice|wonderland
 const std::string ZoeKey = "Wm/rIFNtaXRoJkNvfHg%2BeXx6";      // Zo\xEB Smith&Co|x>y|z
 
-Service MakeService() {
+TService MakeService() {
   auto counter = std::make_shared<int>(0);
-  return Service(ParseUsers(Users), [counter] { return "id" + std::to_string(++*counter); });
+  return TService(ParseUsers(Users), [counter] { return "id" + std::to_string(++*counter); });
 }
 
 TEST(ParseUsers, NamesTheFaultyLine) {
@@ -112,7 +113,7 @@ TEST(ParseUsers, NamesTheFaultyLine) {
   }
 }
 
-TEST(Service, AnswersEachOutcome) {
+TEST(TService, AnswersEachOutcome) {
   const struct {
     std::string Method, Target, Outcome;
     int Status = 200;
@@ -136,9 +137,9 @@ TEST(Service, AnswersEachOutcome) {
       {"POST", "/select.php?func=2&session=x", "405 method POST", 405},
       {"GET", "select.php?func=1", "400 unusable target select.php?func=1", 400},
   };
-  Service service = MakeService();
+  TService service = MakeService();
   for (const auto& c : cases) {
-    const Result result = service.Handle(c.Method, c.Target);
+    const TResult result = service.Handle(c.Method, c.Target);
     EXPECT_EQ(result.Status, c.Status) << c.Target;
     EXPECT_EQ(result.Outcome, c.Outcome) << c.Target;
     EXPECT_EQ(result.ContentType,
@@ -149,15 +150,15 @@ TEST(Service, AnswersEachOutcome) {
   EXPECT_EQ(service.Handle("GET", "/select.php?func=1&key=").Body, ErrorAnswer(3, "Malformed sign-in key"));
 }
 
-TEST(Service, LogsDecodedParametersButNoPassword) {
-  Service service = MakeService();
+TEST(TService, LogsDecodedParametersButNoPassword) {
+  TService service = MakeService();
   const auto when = std::chrono::system_clock::time_point(std::chrono::milliseconds(1714557600123));
   EXPECT_EQ(LogLine(when, service.Handle("GET", "/select.php?func=1&key=" + ZoeKey)),
             "2024-05-01T10:00:00.123Z\t1\tkey=Wm/rIFNtaXRoJkNvfHg+eXx6 user=Zo\\xeb\\x20Smith&Co\tsession "
             "id1 level 3");
   EXPECT_EQ(LogLine(when, service.Handle("GET", "/select.php?session=a%09b&func=2")),
             "2024-05-01T10:00:00.123Z\t2\tsession=a\\x09b\terror 4 Unknown session");
-  EXPECT_EQ(LogLine(when, Service::BadRequest("malformed request line")),
+  EXPECT_EQ(LogLine(when, TService::BadRequest("malformed request line")),
             "2024-05-01T10:00:00.123Z\t-\t-\t400 malformed request line");
 }
 
