@@ -18,9 +18,9 @@ void TApplication::Initialize(HINSTANCE instance) {
   comInitialized_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
-  TForm::Register(instance);
-  TPanel::Register(instance);
-  TLinkLabel::Register(instance);
+  TForm::Register();
+  TPanel::Register();
+  TLinkLabel::Register();
 }
 
 void TApplication::Finalize() {
@@ -92,6 +92,18 @@ void TBusy::End() {
   ended_ = true;
   EnableWindow(control_, TRUE);
   Application.SetBusy(false);
+}
+
+void RegisterWindowClass(const char* name, WNDPROC procedure, LPCSTR cursor, HICON icon) {
+  WNDCLASSEXA windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = procedure;
+  windowClass.hInstance = Application.Instance();
+  windowClass.hCursor = LoadCursorA(nullptr, cursor);
+  windowClass.hIcon = icon;
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  windowClass.lpszClassName = name;
+  if (!RegisterClassExA(&windowClass)) RaiseLastError(std::string("RegisterClassEx ") + name);
 }
 
 void RaiseLastError(const std::string& what) {

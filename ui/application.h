@@ -72,5 +72,8 @@ class TBusy {
   bool ended_ = false;
 };
 
+// Registers a window class of the framework's, on the button face; raises an error when that fails.
+void RegisterWindowClass(const char* name, WNDPROC procedure, LPCSTR cursor, HICON icon = nullptr);
+
 // Raises std::system_error with GetLastError() and what failed.
 [[noreturn]] void RaiseLastError(const std::string& what);

@@ -39,16 +39,9 @@ class TDisabledWindows {
 
 }  // namespace
 
-void TForm::Register(HINSTANCE instance) {
-  WNDCLASSEXA form{};
-  form.cbSize = sizeof form;
-  form.lpfnWndProc = WindowProc;
-  form.hInstance = instance;
-  form.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-  form.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  form.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(1));
-  form.lpszClassName = ClassName;
-  if (!RegisterClassExA(&form)) RaiseLastError("RegisterClassEx QuillonForm");
+void TForm::Register() {
+  RegisterWindowClass(ClassName, WindowProc, IDC_ARROW,
+                      LoadIconA(Application.Instance(), MAKEINTRESOURCEA(1)));
 }
 
 TForm::~TForm() {

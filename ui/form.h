@@ -31,7 +31,7 @@ struct TPlacement {
 class TForm {
  public:
   static constexpr char ClassName[] = "QuillonForm";
-  static void Register(HINSTANCE instance);
+  static void Register();
 
   TForm() = default;
   TForm(const TForm&) = delete;

@@ -3,6 +3,7 @@
 #include <string>
 #include <utility>
 
+#include "ui/application.h"
 #include "ui/form.h"
 
 namespace {
@@ -11,17 +12,8 @@ constexpr COLORREF Navy = RGB(0, 0, 128);
 
 }  // namespace
 
-void TLinkLabel::Register(HINSTANCE instance) {
-  WNDCLASSEXA link{};
-  link.cbSize = sizeof link;
-  link.lpfnWndProc = WindowProc;
-  link.hInstance = instance;
-  // The parent is asked first (DefWindowProc): a busy form shows the hourglass over its links too.
-  link.hCursor = LoadCursorA(nullptr, IDC_HAND);
-  link.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  link.lpszClassName = ClassName;
-  if (!RegisterClassExA(&link)) RaiseLastError("RegisterClassEx QuillonLink");
-}
+// The parent is asked for the cursor first (DefWindowProc): a busy form shows the hourglass over its links.
+void TLinkLabel::Register() { RegisterWindowClass(ClassName, WindowProc, IDC_HAND); }
 
 LRESULT CALLBACK TLinkLabel::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* link = reinterpret_cast<TLinkLabel*>(GetWindowLongPtrA(window, GWLP_USERDATA));

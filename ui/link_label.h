@@ -9,7 +9,7 @@
 class TLinkLabel {
  public:
   static constexpr char ClassName[] = "QuillonLink";
-  static void Register(HINSTANCE instance);
+  static void Register();
 
  private:
   explicit TLinkLabel(HWND window) : window_(window) {}

@@ -2,16 +2,7 @@
 
 #include "ui/application.h"
 
-void TPanel::Register(HINSTANCE instance) {
-  WNDCLASSEXA panel{};
-  panel.cbSize = sizeof panel;
-  panel.lpfnWndProc = WindowProc;
-  panel.hInstance = instance;
-  panel.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-  panel.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  panel.lpszClassName = ClassName;
-  if (!RegisterClassExA(&panel)) RaiseLastError("RegisterClassEx QuillonPanel");
-}
+void TPanel::Register() { RegisterWindowClass(ClassName, WindowProc, IDC_ARROW); }
 
 LRESULT CALLBACK TPanel::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {

@@ -7,7 +7,7 @@
 class TPanel {
  public:
   static constexpr char ClassName[] = "QuillonPanel";
-  static void Register(HINSTANCE instance);
+  static void Register();
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

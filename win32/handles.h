@@ -36,7 +36,6 @@ inline void DeleteFont(HFONT font) { DeleteObject(font); }
 inline void DeleteBitmap(HBITMAP bitmap) { DeleteObject(bitmap); }
 inline void DeleteMemoryDc(HDC dc) { DeleteDC(dc); }
 inline void DestroyPopupMenu(HMENU menu) { DestroyMenu(menu); }
-inline void DestroyOwnedWindow(HWND window) { DestroyWindow(window); }
 inline void CloseKey(HKEY key) { RegCloseKey(key); }
 inline void CloseInternet(HINTERNET handle) { InternetCloseHandle(handle); }
 }  // namespace owner_detail
@@ -45,7 +44,6 @@ using TFont = TOwner<HFONT, owner_detail::DeleteFont>;
 using TBitmap = TOwner<HBITMAP, owner_detail::DeleteBitmap>;
 using TMemoryDc = TOwner<HDC, owner_detail::DeleteMemoryDc>;
 using TMenu = TOwner<HMENU, owner_detail::DestroyPopupMenu>;
-using TWindow = TOwner<HWND, owner_detail::DestroyOwnedWindow>;
 using TKeyHandle = TOwner<HKEY, owner_detail::CloseKey>;
 using TInternetHandle = TOwner<HINTERNET, owner_detail::CloseInternet>;
 
