@@ -41,6 +41,11 @@ bool ShorterThanDeclared(HINTERNET url, unsigned long long received) {
 
 }  // namespace
 
+void PrepareRetrieval() {
+  const TInternetHandle session(
+      InternetOpenA(ExecutableFileName().c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+}
+
 bool RetrieveUrl(const std::string& address, std::string& reply, const std::function<void()>& progress) {
   try {
     const std::string agent = ExecutableFileName();

@@ -29,6 +29,9 @@ struct TAnswerDocument {
   std::vector<TAnswerNode> Nodes;  // top level; the XML declaration is not among them
 };
 
+// Readies the parser ahead of the first answer, so that the first sign-in does not wait for it to load.
+void PrepareAnswerParser();
+
 // Decodes the answer's bytes by the XML rules (byte-order mark, else the declared encoding, else UTF-8).
 // No bytes at all give an empty document; anything else must be well-formed, with no document type
 // declaration. Empty when the answer is refused or the parser fails. Never throws.

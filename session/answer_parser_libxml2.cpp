@@ -154,6 +154,9 @@ bool ConvertNode(const xmlNode* from, TAnswerNode& to, TAnsiConverter& ansi) {
 
 }  // namespace
 
+// libxml2 is part of the program; there is nothing to load.
+void PrepareAnswerParser() {}
+
 std::optional<TAnswerDocument> LoadAnswerDocument(std::string_view answer) {
   // The parser would call no bytes at all an error; they are an empty answer.
   if (answer.empty()) return TAnswerDocument{};

@@ -1,4 +1,4 @@
-// The windows tree reads answers with MSXML 6. COM is initialised on the thread by the program.
+// The windows tree reads answers with MSXML 6, through COM, which the parser initialises on its thread.
 
 #include <windows.h>
 
@@ -33,6 +33,7 @@ class TComPtr {
   ~TComPtr() { Reset(); }
   TComPtr(const TComPtr&) = delete;
   TComPtr& operator=(const TComPtr&) = delete;
+  TComPtr(TComPtr&& other) noexcept : pointer_(std::exchange(other.pointer_, nullptr)) {}
 
   T* operator->() const { return pointer_; }
   T* Get() const { return pointer_; }
@@ -189,19 +190,47 @@ bool SetProperty(IXMLDOMDocument2* document, const wchar_t* name, VARIANT value)
   return SUCCEEDED(document->setProperty(property.Get(), value));
 }
 
+// COM on the thread that reads answers, from its first answer until the thread ends, so that nothing on
+// the way to the first screen waits for it.
+class TComApartment {
+ public:
+  TComApartment() : initialized_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+  ~TComApartment() {
+    if (initialized_) CoUninitialize();
+  }
+  TComApartment(const TComApartment&) = delete;
+  TComApartment& operator=(const TComApartment&) = delete;
+
+ private:
+  bool initialized_;
+};
+
+// A new, empty MSXML 6 document; null when COM or MSXML cannot make one.
+TComPtr<IXMLDOMDocument2> NewDocument() {
+  thread_local const TComApartment Apartment;
+  TComPtr<IXMLDOMDocument2> document;
+  CLSID documentClass;
+  if (SUCCEEDED(CLSIDFromProgID(L"Msxml2.DOMDocument.6.0", &documentClass)) &&
+      FAILED(CoCreateInstance(documentClass, nullptr, CLSCTX_INPROC_SERVER, DocumentInterface,
+                              reinterpret_cast<void**>(document.Put()))))
+    document.Reset();
+  return document;
+}
+
 }  // namespace
+
+void PrepareAnswerParser() {
+  // The first document loads MSXML and what it needs; the library stays loaded for the next one.
+  NewDocument();
+}
 
 std::optional<TAnswerDocument> LoadAnswerDocument(std::string_view answer) {
   // MSXML fails to load no bytes at all; they are an empty answer.
   if (answer.empty()) return TAnswerDocument{};
   if (answer.size() > LONG_MAX) return std::nullopt;
   try {
-    CLSID documentClass;
-    if (FAILED(CLSIDFromProgID(L"Msxml2.DOMDocument.6.0", &documentClass))) return std::nullopt;
-    TComPtr<IXMLDOMDocument2> document;
-    if (FAILED(CoCreateInstance(documentClass, nullptr, CLSCTX_INPROC_SERVER, DocumentInterface,
-                                reinterpret_cast<void**>(document.Put()))))
-      return std::nullopt;
+    const TComPtr<IXMLDOMDocument2> document = NewDocument();
+    if (!document) return std::nullopt;
     // Text nodes as written, nothing fetched, no DTD at all.
     if (FAILED(document->put_async(VARIANT_FALSE)) || FAILED(document->put_validateOnParse(VARIANT_FALSE)) ||
         FAILED(document->put_resolveExternals(VARIANT_FALSE)) ||

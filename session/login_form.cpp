@@ -6,6 +6,7 @@
 #include "quillon_config.h"
 #include "service/request.h"
 #include "service/retrieve.h"
+#include "session/answer_document.h"
 #include "session/protocol.h"
 #include "session/session_state.h"
 #include "ui/link_label.h"
@@ -59,6 +60,14 @@ void TLogInForm::SetRememberMeChecked(bool checked) {
 }
 
 void TLogInForm::FormShow() { LoadRememberedCredentials(*this); }
+
+void TLogInForm::FormShown() {
+  // While the user reads the dialog: what the first sign-in would otherwise wait for.
+  if (prepared_) return;
+  prepared_ = true;
+  PrepareRetrieval();
+  PrepareAnswerParser();
+}
 
 void TLogInForm::LogInButtonClick() {
   TBusy busy(LogInButton);

@@ -23,6 +23,7 @@ class TLogInForm : public TForm, public TCredentialsFields {
   HWND PasswordLabel = nullptr;
 
   void FormShow() override;
+  void FormShown() override;
   void LogInButtonClick();
   void CancelButtonClick();
   void UsernameLabelClick();
@@ -51,4 +52,5 @@ class TLogInForm : public TForm, public TCredentialsFields {
   void Request(std::int32_t function, const char* name, const std::string& value, TBusy* busy = nullptr);
 
   bool silent_ = false;
+  bool prepared_ = false;
 };

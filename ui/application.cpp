@@ -1,7 +1,6 @@
 #include "ui/application.h"
 
 #include <commctrl.h>
-#include <objbase.h>
 
 #include <system_error>
 
@@ -15,7 +14,6 @@ void TApplication::Initialize(HINSTANCE instance) {
   instance_ = instance;
   // The manifest asks for this already; a program without it (a test) gets the same layout rules.
   SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
-  comInitialized_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
   TForm::Register();
@@ -26,8 +24,6 @@ void TApplication::Initialize(HINSTANCE instance) {
 void TApplication::Finalize() {
   mainForm_ = nullptr;
   while (!forms_.empty()) forms_.pop_back();
-  if (comInitialized_) CoUninitialize();
-  comInitialized_ = false;
 }
 
 int TApplication::Run() {

@@ -13,7 +13,7 @@ class TForm;
 
 class TApplication {
  public:
-  // DPI awareness, COM on this thread, the common controls and the window classes of the framework.
+  // DPI awareness, the common controls and the window classes of the framework.
   // Raises an error when a window class cannot be registered.
   void Initialize(HINSTANCE instance);
   HINSTANCE Instance() const { return instance_; }
@@ -28,7 +28,7 @@ class TApplication {
     return made;
   }
   TForm* MainForm() const { return mainForm_; }
-  // Releases the forms, newest first, and COM.
+  // Releases the forms, newest first.
   void Finalize();
 
   // Shows the main form and runs the message loop until the quit message; returns its exit code.
@@ -49,7 +49,6 @@ class TApplication {
   HINSTANCE instance_ = nullptr;
   std::vector<std::unique_ptr<TForm>> forms_;
   TForm* mainForm_ = nullptr;
-  bool comInitialized_ = false;
   bool terminated_ = false;
   bool busy_ = false;
 };

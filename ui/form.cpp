@@ -173,8 +173,15 @@ TModalResult TForm::ShowModal() {
   SetForegroundWindow(handle_);
   if (HWND first = GetNextDlgTabItem(handle_, nullptr, FALSE)) SetFocus(first);
 
+  bool shown = false;
   while (modalResult_ == TModalResult::None) {
     MSG message;
+    // Nothing waiting, not even painting: the form is on the screen as the user sees it.
+    if (!shown && !PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE)) {
+      shown = true;
+      FormShown();
+      continue;
+    }
     const BOOL got = GetMessageA(&message, nullptr, 0, 0);
     if (got <= 0) {
       if (got == 0) {

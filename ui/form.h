@@ -83,6 +83,8 @@ class TForm {
 
   virtual void FormShow() {}
   virtual void FormClose() {}
+  // Once a modal showing is on the screen and painted, and the user has not yet acted.
+  virtual void FormShown() {}
   // Called after the controls were placed and given the font of a new DPI.
   virtual void DpiChanged() {}
   virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);

@@ -6,25 +6,11 @@
 
 #include "session/protocol.h"
 
-#ifdef _WIN32
-#include <objbase.h>
-#endif
-
 void PrintTo(TAnswerKind kind, std::ostream* out) {
   *out << (kind == TAnswerKind::Failed ? "Failed" : kind == TAnswerKind::Accepted ? "Accepted" : "NoSession");
 }
 
 namespace {
-
-#ifdef _WIN32
-// The program initialises COM on its thread before any answer arrives; so does this test.
-class TComEnvironment : public testing::Environment {
- public:
-  void SetUp() override { ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))); }
-  void TearDown() override { CoUninitialize(); }
-};
-const auto* const ComEnvironment = testing::AddGlobalTestEnvironment(new TComEnvironment);
-#endif
 
 const std::string ParseFailure = "Unable to log in: Error parsing response (error code -1)";
 
