@@ -220,8 +220,8 @@ TComPtr<IXMLDOMDocument2> NewDocument() {
 }  // namespace
 
 void PrepareAnswerParser() {
-  // The first document loads MSXML and what it needs; the library stays loaded for the next one.
-  NewDocument();
+  // The first document loads MSXML and what it needs, which stays loaded for the next one.
+  LoadAnswerDocument("<Brovik/>");
 }
 
 std::optional<TAnswerDocument> LoadAnswerDocument(std::string_view answer) {
