@@ -14,11 +14,13 @@
 #include <oleauto.h>
 #include <wininet.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
 
+#include "session/session_state.h"
 #include "tools/bench/limit_windows.h"
 
 namespace {
@@ -158,25 +160,6 @@ bool ReadSession(const char* answer, DWORD size, BSTR* id, long* accessLevel) {
   return *id && **id;
 }
 
-const char* AccessLevelName(long level) {
-  switch (level) {
-    case 2:
-      return "Pro user";
-    case 3:
-      return "Tester";
-    case 4:
-      return "Developer";
-    case 5:
-      return "Super Developer";
-    case 6:
-      return "Admin";
-    case 7:
-      return "Client";
-    default:
-      return "User";
-  }
-}
-
 // Fits the label to its text, as Quillon's labels are.
 void SetLabel(HWND label, const char* text) {
   SetWindowTextA(label, text);
@@ -205,7 +188,8 @@ void LogIn(HWND form) {
   char text[128];
   std::snprintf(text, sizeof text, "User name: %s", __argv[2]);
   SetLabel(MainWindow.UserLabel, text);
-  std::snprintf(text, sizeof text, "Access level: %s", AccessLevelName(accessLevel));
+  std::snprintf(text, sizeof text, "Access level: %s",
+                AccessLevelName(static_cast<std::int32_t>(accessLevel)).c_str());
   SetLabel(MainWindow.AccessLevelLabel, text);
   ShowWindow(form, SW_HIDE);
   ShowWindow(MainWindow.Window, SW_SHOW);
