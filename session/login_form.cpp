@@ -67,6 +67,7 @@ void TLogInForm::FormShown() {
   prepared_ = true;
   PrepareRetrieval();
   PrepareAnswerParser();
+  TApplication::PrepareBusy();
 }
 
 void TLogInForm::LogInButtonClick() {

@@ -76,6 +76,12 @@ void TApplication::SetBusy(bool busy) {
   SetCursor(LoadCursorA(nullptr, busy ? IDC_WAIT : IDC_ARROW));
 }
 
+void TApplication::PrepareBusy() {
+  HCURSOR shown = GetCursor();
+  SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+  SetCursor(shown);
+}
+
 TBusy::TBusy(HWND control) : control_(control) {
   EnableWindow(control_, FALSE);
   Application.SetBusy(true);

@@ -43,6 +43,9 @@ class TApplication {
 
   // The screen cursor: the hourglass while a request blocks the thread.
   void SetBusy(bool busy);
+  // Makes the hourglass once, ahead of the first request: the window system takes a while for a cursor's
+  // first showing.
+  static void PrepareBusy();
   bool Busy() const { return busy_; }
 
  private:
