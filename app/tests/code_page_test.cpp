@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "credentials/credentials_store.h"
 #include "service/base64.h"
 #include "service/request.h"
 #include "service/tests/loopback_server.h"
@@ -40,12 +39,6 @@ const TCodePageCase Cases[] = {
      "\xD0\x9E\xD1\x82\xD0\xBA\xD0\xB0\xD0\xB7\xD0\xB0\xD0\xBD\xD0\xBE", "\xCE\xF2\xEA\xE0\xE7\xE0\xED\xEE"},
 };
 
-void ForgetRemembered() {
-  const std::string path(CredentialsKeyPath);
-  RegDeleteKeyValueA(HKEY_CURRENT_USER, path.c_str(), std::string(UsernameValueName).c_str());
-  RegDeleteKeyValueA(HKEY_CURRENT_USER, path.c_str(), std::string(PasswordValueName).c_str());
-}
-
 // The program under the case's file name, removed again at the end.
 class TProgramCopy {
  public:
@@ -74,7 +67,7 @@ TEST(CodePage, TheFileNameAndTheTextsOfUserServiceAndRegistryKeepTheirCharacters
   // Wine falls back to code page 1252 where a locale is missing.
   ASSERT_EQ(GetACP(), c->CodePage) << "in " << c->Locale << ": is the locale made (tools/setup.sh)?";
 
-  ForgetRemembered();
+  gui::ForgetRememberedCredentials();
   // The sign-in key is made of the bytes as typed, in the code page.
   const std::string key = UrlEncode(EncodeBase64(std::string(c->User) + "|" + c->Password));
   TLoopbackServer server([&](const TLoopbackServer::TRequest& request) {
@@ -114,7 +107,7 @@ TEST(CodePage, TheFileNameAndTheTextsOfUserServiceAndRegistryKeepTheirCharacters
     gui::Click(dialog.Cancel());
     EXPECT_EQ(program.ExitCode(), 0);
   }
-  ForgetRemembered();
+  gui::ForgetRememberedCredentials();
 }
 
 }  // namespace

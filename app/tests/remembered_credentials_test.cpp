@@ -43,11 +43,6 @@ void Plant(const std::string& name, const std::string& text) {
             ERROR_SUCCESS);
 }
 
-void ForgetValues() {
-  RegDeleteKeyValueA(HKEY_CURRENT_USER, KeyPath.c_str(), UserValue.c_str());
-  RegDeleteKeyValueA(HKEY_CURRENT_USER, KeyPath.c_str(), PasswordValue.c_str());
-}
-
 const TFields Initial{"", "ABC", false};
 
 std::string Parameter(const std::string& target, const std::string& name) {
@@ -78,8 +73,8 @@ TLoopbackServer::TResponse Answer(const TLoopbackServer::TRequest& request) {
 
 class RememberedCredentialsTest : public ::testing::Test {
  protected:
-  void SetUp() override { ForgetValues(); }
-  void TearDown() override { ForgetValues(); }
+  void SetUp() override { gui::ForgetRememberedCredentials(); }
+  void TearDown() override { gui::ForgetRememberedCredentials(); }
 
   std::size_t ClosingRequests() const {
     std::size_t count = 0;
@@ -173,7 +168,7 @@ TEST_F(RememberedCredentialsTest, TheClosingRequestStoresAgainAsTheBoxWasLeft) {
       const auto main = gui::AwaitMainWindow(program.Pid());
       // Undo behind the program's back what the sign-in did, so that only the closing request can redo it.
       if (remember) {
-        ForgetValues();
+        gui::ForgetRememberedCredentials();
       } else {
         Plant(UserValue, "someone");
         Plant(PasswordValue, "else");

@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include "credentials/registry_win32.h"
+#include "win32/handles.h"
 #endif
 
 namespace {
@@ -100,39 +101,30 @@ class TRealRegistry final : public TRegistry {
   ~TRealRegistry() override { Erase(); }
 
   TRegistryKey& Key() override { return *key_; }
-  bool KeyExists() override {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, Path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    RegCloseKey(key);
-    return true;
-  }
+  bool KeyExists() override { return static_cast<bool>(Open()); }
   void Plant(const std::string& name, std::uint32_t type, const std::string& data) override {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, Path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                              nullptr),
+    // Makes the key too when it is missing.
+    EXPECT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, Path.c_str(), name.c_str(), type, data.data(),
+                              static_cast<DWORD>(data.size())),
               ERROR_SUCCESS);
-    EXPECT_EQ(RegSetValueExA(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
-                             static_cast<DWORD>(data.size())),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
   }
   std::optional<TRawValue> Get(const std::string& name) override {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, Path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-      return std::nullopt;
+    const TKeyHandle key = Open();
     DWORD type = 0, size = 0;
-    std::optional<TRawValue> value;
-    if (RegQueryValueExA(key, name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
-      std::string data(size, '\0');
-      RegQueryValueExA(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size);
-      value = TRawValue{type, data};
-    }
-    RegCloseKey(key);
-    return value;
+    if (!key || RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+      return std::nullopt;
+    std::string data(size, '\0');
+    RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size);
+    return TRawValue{type, data};
   }
 
  private:
   static void Erase() { RegDeleteTreeA(HKEY_CURRENT_USER, Path.c_str()); }
+  static TKeyHandle Open() {
+    HKEY key = nullptr;
+    RegOpenKeyExA(HKEY_CURRENT_USER, Path.c_str(), 0, KEY_READ, &key);
+    return TKeyHandle(key);
+  }
   inline static const std::string Path{CredentialsKeyPath};
   std::unique_ptr<TRegistryKey> key_ = MakeWin32RegistryKey();
 };

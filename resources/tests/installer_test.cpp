@@ -13,6 +13,7 @@
 #include <string>
 
 #include "tools/gui/driver.h"
+#include "win32/handles.h"
 
 namespace {
 
@@ -22,12 +23,10 @@ constexpr wchar_t UninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersio
 constexpr wchar_t CredentialsKey[] = L"SOFTWARE\\Brovik\\Licenses\\Options";
 constexpr wchar_t MarkerValue[] = L"InstallerTestMarker";
 
-// The build tree hands over paths of the build machine: under Wine its root is drive Z:.
+// The build tree hands over paths of the build machine, in ASCII.
 std::wstring BuildPath(const char* path) {
-  std::wstring result;
-  if (path[0] == '/') result = L"Z:";
-  for (const char* c = path; *c; ++c) result += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
-  return result;
+  const std::string windowsPath = gui::WindowsPath(path);
+  return {windowsPath.begin(), windowsPath.end()};
 }
 
 std::wstring KnownFolder(REFKNOWNFOLDERID id) {
@@ -47,9 +46,8 @@ std::string Contents(const std::wstring& path) {
 
 bool KeyExists(HKEY root, const wchar_t* path) {
   HKEY key = nullptr;
-  if (RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-  RegCloseKey(key);
-  return true;
+  RegOpenKeyExW(root, path, 0, KEY_READ, &key);
+  return static_cast<bool>(TKeyHandle(key));
 }
 
 // A text value, or "<absent>".
@@ -153,15 +151,10 @@ class TCredentialsMarker {
  public:
   TCredentialsMarker() {
     created_ = !KeyExists(HKEY_CURRENT_USER, CredentialsKey);
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, CredentialsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS) {
-      ADD_FAILURE() << "cannot create the credentials key";
-      return;
-    }
     const wchar_t text[] = L"kept";
-    RegSetValueExW(key, MarkerValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof text);
-    RegCloseKey(key);
+    if (RegSetKeyValueW(HKEY_CURRENT_USER, CredentialsKey, MarkerValue, REG_SZ, text, sizeof text) !=
+        ERROR_SUCCESS)
+      ADD_FAILURE() << "cannot write into the credentials key";
   }
   ~TCredentialsMarker() {
     RegDeleteKeyValueW(HKEY_CURRENT_USER, CredentialsKey, MarkerValue);

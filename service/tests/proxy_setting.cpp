@@ -2,12 +2,13 @@
 
 #include <winsock2.h>  // brings windows.h, in the order it needs
 
-#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 
 #include "service/tests/loopback_server.h"
+#include "tools/gui/driver.h"
+#include "win32/handles.h"
 
 namespace {
 
@@ -15,17 +16,10 @@ using namespace std::chrono_literals;
 
 constexpr char SettingsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 
-HKEY OpenSettings() {
+TKeyHandle OpenSettings() {
   HKEY key = nullptr;
   RegCreateKeyExA(HKEY_CURRENT_USER, SettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
-  return key;
-}
-
-// The Unix path as Wine's Z: drive sees it.
-std::string OnDriveZ(std::string path) {
-  for (auto& c : path)
-    if (c == '/') c = '\\';
-  return "Z:" + path;
+  return TKeyHandle(key);
 }
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -48,20 +42,11 @@ bool Accepts(std::uint16_t port) {
   return accepted;
 }
 
-template <class Condition>
-bool WaitFor(Condition condition, std::chrono::milliseconds timeout) {
-  const auto end = std::chrono::steady_clock::now() + timeout;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    Sleep(20);
-  }
-  return true;
-}
-
 }  // namespace
 
 TProxySetting::TProxySetting(std::uint16_t port) {
-  HKEY key = OpenSettings();
+  const TKeyHandle settings = OpenSettings();
+  HKEY key = settings.Get();
   DWORD size = sizeof enable_;
   hadEnable_ = RegQueryValueExA(key, "ProxyEnable", nullptr, nullptr, reinterpret_cast<BYTE*>(&enable_),
                                 &size) == ERROR_SUCCESS;
@@ -76,11 +61,11 @@ TProxySetting::TProxySetting(std::uint16_t port) {
   RegSetValueExA(key, "ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on), sizeof on);
   RegSetValueExA(key, "ProxyServer", 0, REG_SZ, reinterpret_cast<const BYTE*>(address.c_str()),
                  static_cast<DWORD>(address.size() + 1));
-  RegCloseKey(key);
 }
 
 TProxySetting::~TProxySetting() {
-  HKEY key = OpenSettings();
+  const TKeyHandle settings = OpenSettings();
+  HKEY key = settings.Get();
   if (hadEnable_) {
     const DWORD value = enable_;
     RegSetValueExA(key, "ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
@@ -93,14 +78,13 @@ TProxySetting::~TProxySetting() {
   } else {
     RegDeleteValueA(key, "ProxyServer");
   }
-  RegCloseKey(key);
 }
 
 TCachingProxy::TCachingProxy(std::uint16_t servicePort) : port_(TLoopbackServer::ClosedPort()) {
   // Outside the root user's home folder, which squid's own user could not enter.
   const std::string folder =
       "/tmp/quillon-squid-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(port_);
-  folder_ = OnDriveZ(folder);
+  folder_ = gui::WindowsPath(folder);
   std::string command = "Z:\\bin\\sh \"" QUILLON_CACHING_PROXY_SCRIPT "\" \"" + folder + "\" " +
                         std::to_string(port_) + " " + std::to_string(servicePort);
   STARTUPINFOA startup{};
@@ -115,7 +99,7 @@ TCachingProxy::TCachingProxy(std::uint16_t servicePort) : port_(TLoopbackServer:
   // A Unix program comes back without handles; close whatever there is.
   if (started.hProcess) CloseHandle(started.hProcess);
   if (started.hThread) CloseHandle(started.hThread);
-  if (!WaitFor([&] { return Accepts(port_) || Exists(folder_ + "\\failed"); }, 20s)) {
+  if (!gui::WaitUntil([&] { return Accepts(port_) || Exists(folder_ + "\\failed"); }, 20s)) {
     failure_ = "squid did not accept connections on port " + std::to_string(port_) + " within 20 s";
   } else if (Exists(folder_ + "\\failed")) {
     failure_ = FileText(folder_ + "\\failed");
@@ -128,6 +112,6 @@ TCachingProxy::~TCachingProxy() {
   if (folder_.empty()) return;
   // The folder may not be there yet when the script never ran; then there is nothing to stop either.
   std::ofstream(folder_ + "\\stop").put('\n');
-  if (!WaitFor([&] { return !Exists(folder_); }, 30s))
+  if (!gui::WaitUntil([&] { return !Exists(folder_); }, 30s))
     std::fprintf(stderr, "squid in %s did not stop within 30 s\n", folder_.c_str());
 }

@@ -12,7 +12,6 @@
 #include <map>
 #include <optional>
 
-#include "credentials/credentials_store.h"
 #include "credentials/registry_win32.h"
 #include "service/executable.h"
 #include "service/request.h"
@@ -21,6 +20,7 @@
 #include "session/login_form.h"
 #include "session/protocol.h"
 #include "session/tests/process_counters.h"
+#include "tools/gui/driver.h"
 #include "ui/form.h"
 
 namespace {
@@ -104,18 +104,12 @@ class LogInFormResourcesTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { Application.Initialize(GetModuleHandleA(nullptr)); }
   void SetUp() override {
-    ForgetRemembered();
+    gui::ForgetRememberedCredentials();
     form_.Show();
   }
   void TearDown() override {
     form_.Hide();
-    ForgetRemembered();
-  }
-
-  static void ForgetRemembered() {
-    const std::string path(CredentialsKeyPath);
-    RegDeleteKeyValueA(HKEY_CURRENT_USER, path.c_str(), std::string(UsernameValueName).c_str());
-    RegDeleteKeyValueA(HKEY_CURRENT_USER, path.c_str(), std::string(PasswordValueName).c_str());
+    gui::ForgetRememberedCredentials();
   }
 
   // One press of "Log In"; the accepted ones alternate between storing and forgetting the credentials.

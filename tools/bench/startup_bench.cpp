@@ -26,7 +26,6 @@
 #include <string_view>
 #include <vector>
 
-#include "credentials/credentials_store.h"
 #include "service/executable.h"
 #include "service/request.h"
 #include "service/tests/loopback_server.h"
@@ -168,13 +167,6 @@ double RunRequest(const std::string& address) {
   return Milliseconds(TClock::now() - start);
 }
 
-// The dialog loads what is remembered; every run starts as a first start does, with nothing.
-void ForgetRemembered() {
-  const std::string path(CredentialsKeyPath);
-  RegDeleteKeyValueA(HKEY_CURRENT_USER, path.c_str(), std::string(UsernameValueName).c_str());
-  RegDeleteKeyValueA(HKEY_CURRENT_USER, path.c_str(), std::string(PasswordValueName).c_str());
-}
-
 double Min(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
 
 void Bench(const std::vector<std::string>& programs, int runs) {
@@ -189,7 +181,7 @@ void Bench(const std::vector<std::string>& programs, int runs) {
   for (int run = -1; run < runs; ++run) {
     const bool counted = run >= 0;  // the warm-up brings the files into the cache
     for (std::size_t p = 0; p < programs.size(); ++p) {
-      ForgetRemembered();
+      gui::ForgetRememberedCredentials();
       const TQuillonRun timed = RunQuillon(programs[p]);
       quiet();
       if (counted) startUp[p].push_back(timed.StartUp), signIn[p].push_back(timed.SignIn);
@@ -206,7 +198,7 @@ void Bench(const std::vector<std::string>& programs, int runs) {
       limitStartUp.push_back(ls), limitSignIn.push_back(li);
     }
   }
-  ForgetRemembered();
+  gui::ForgetRememberedCredentials();
 
   const double m = Median(minimal), f = Median(fresh), h = Median(here);
   const double ls = Median(limitStartUp), li = Median(limitSignIn);

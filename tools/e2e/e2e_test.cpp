@@ -21,7 +21,6 @@ namespace {
 using namespace std::chrono_literals;
 
 const std::string Title = "Quillon";
-constexpr char OptionsKey[] = "SOFTWARE\\Brovik\\Licenses\\Options";
 
 // One line of the service's request log.
 struct TRequest {
@@ -43,14 +42,6 @@ std::string GrantedSession(const TRequest& request) {
   return word == "session" ? id : "";
 }
 
-void ForgetCredentials() {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, OptionsKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
-  RegDeleteValueA(key, "Username");
-  RegDeleteValueA(key, "Password");
-  RegCloseKey(key);
-}
-
 class EndToEndTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -58,7 +49,7 @@ class EndToEndTest : public ::testing::Test {
     const std::string port = Environment("QUILLON_E2E_PORT");
     ASSERT_FALSE(base_.empty() || port.empty()) << "run by e2e-run, which starts the service";
     proxy_.emplace(static_cast<std::uint16_t>(std::stoi(port)));
-    ForgetCredentials();
+    gui::ForgetRememberedCredentials();
   }
 
   void TearDown() override {
@@ -68,7 +59,7 @@ class EndToEndTest : public ::testing::Test {
     else if (!base_.empty() && !shot_)
       Snapshot();
     program_.reset();
-    ForgetCredentials();
+    gui::ForgetRememberedCredentials();
     proxy_.reset();
   }
 

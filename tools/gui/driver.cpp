@@ -1,5 +1,7 @@
 #include "tools/gui/driver.h"
 
+#include "credentials/credentials_store.h"
+
 namespace gui {
 
 namespace {
@@ -246,6 +248,12 @@ void TMainWindow::LogOut() const {
 
 void TMainWindow::Exit(const TProgram& program) const {
   ChooseFromPopup(ToolsButton(), 1, "Exit", [&] { return !program.Running(); });
+}
+
+void ForgetRememberedCredentials() {
+  const std::string path(CredentialsKeyPath);
+  for (const std::string_view name : {UsernameValueName, PasswordValueName})
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, path.c_str(), std::string(name).c_str());
 }
 
 TSignInDialog AwaitSignInDialog(DWORD pid, TDuration timeout) {

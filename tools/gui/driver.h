@@ -164,6 +164,9 @@ class TMainWindow {
 };
 
 TSignInDialog AwaitSignInDialog(DWORD pid, TDuration timeout = StepTimeout);
+// Removes the remembered user name and password from the current user's registry, so that the dialog
+// starts as at a first run.
+void ForgetRememberedCredentials();
 TMainWindow AwaitMainWindow(DWORD pid, TDuration timeout = StepTimeout);
 
 }  // namespace gui
