@@ -7,6 +7,9 @@
 #include "ui/message.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  // Before anything is loaded by name: a DLL planted beside the program (a downloads folder) must never
+  // be taken for a system one.
+  SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
   int exitCode = 1;
   try {
     Application.Initialize(instance);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "session/answer_document.h"
+#include "win32/system_library.h"
 
 namespace {
 
@@ -207,6 +208,8 @@ class TComApartment {
 
 // A new, empty MSXML 6 document; null when COM or MSXML cannot make one.
 TComPtr<IXMLDOMDocument2> NewDocument() {
+  // MSXML 6 hands its classes on to msxml3, which it loads by name.
+  [[maybe_unused]] static const bool Loaded = (LoadSystemLibraries({"msxml3.dll"}), true);
   thread_local const TComApartment Apartment;
   TComPtr<IXMLDOMDocument2> document;
   CLSID documentClass;

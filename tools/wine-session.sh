@@ -36,6 +36,9 @@ wine_session_start() {
     # time-out.
     "$run" wineboot </dev/null >/dev/null 2>&1
     "$run" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d "$managed" /f </dev/null >/dev/null 2>&1
+    # A program that crashes leaves its backtrace in the output and ends, rather than wait for someone to
+    # close the crash dialog while the test run waits for it.
+    "$run" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
     # A test that was killed cannot restore the proxy setting it made: every run starts without a proxy.
     "$run" reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings' /v ProxyEnable \
       /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1

@@ -3,6 +3,10 @@
 // system's proxy setting.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -178,6 +182,69 @@ TEST_F(ProgramTest, AHeldSessionIsClosedOnceAtTheEndSilentlyWhenWindowsEnds) {
       EXPECT_TRUE(closing[0].ends_with(std::string("func=2&session=") + c.Closed)) << closing[0];
     }
   }
+}
+
+// A copy of the program in a folder of its own, a downloads folder say, beside a hostile library under
+// each name that a whole journey loads once the program runs, and others of the kind; Wine told to look
+// in the program's folder first, as Windows does for a name off its KnownDLLs list. Not covered: what
+// Wine's own libraries load while the process starts, before a line of the program runs (version, imm32,
+// uxtheme, its display driver, and advapi32's own imports); the import table's check covers version.
+TEST_F(ProgramTest, LibrariesPlantedBesideTheProgramAreNeverLoaded) {
+  constexpr std::string_view Names[] = {"rpcrt4",  "combase", "ole32",    "oleaut32", "msimg32",
+                                        "mpr",     "shcore",  "shlwapi",  "shell32",  "ws2_32",
+                                        "wininet", "urlmon",  "msxml6",   "msxml3",   "dwmapi",
+                                        "secur32", "crypt32", "iphlpapi", "dnsapi"};
+  char temp[MAX_PATH];
+  GetTempPathA(MAX_PATH, temp);
+  const std::string folder = std::string(temp) + "quillon-planted\\";
+  const std::string loaded = folder + "loaded.txt";
+  struct TFolder {
+    std::vector<std::string> Files;
+    std::string Path;
+    ~TFolder() {
+      for (const auto& file : Files) DeleteFileA(file.c_str());
+      RemoveDirectoryA(Path.c_str());
+    }
+  } planted{{loaded}, folder};
+  CreateDirectoryA(folder.c_str(), nullptr);
+  DeleteFileA(loaded.c_str());
+  const auto plant = [&](const char* from, const std::string& to) {
+    planted.Files.push_back(to);
+    ASSERT_TRUE(CopyFileA(gui::WindowsPath(from).c_str(), to.c_str(), FALSE)) << to;
+  };
+  ASSERT_NO_FATAL_FAILURE(plant(QUILLON_EXE, folder + "Quillon.exe"));
+  // Per program, as winecfg sets it: Wine's own libraries follow it for what they load, too.
+  struct TOverrides {
+    const char* Key = "Software\\Wine\\AppDefaults\\Quillon.exe\\DllOverrides";
+    ~TOverrides() { RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\Quillon.exe"); }
+  } overrides;
+  for (const auto name : Names) {
+    ASSERT_NO_FATAL_FAILURE(plant(QUILLON_PLANTED_LIBRARY, folder + std::string(name) + ".dll"));
+    ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, overrides.Key, std::string(name).c_str(), REG_SZ,
+                              "native,builtin", sizeof "native,builtin"),
+              ERROR_SUCCESS);
+  }
+
+  // Checked however the journey ends: a planted library is the likely cause of a step that failed.
+  struct TNoneRan {
+    std::string Log;
+    ~TNoneRan() {
+      std::ifstream ran(Log, std::ios::binary);
+      EXPECT_FALSE(ran) << "planted libraries ran: " << std::string(std::istreambuf_iterator<char>(ran), {});
+    }
+  } noneRan{loaded};
+  const TProgram program(folder + "Quillon.exe");
+  gui::AwaitSignInDialog(program.Pid()).SignIn("alice", "");
+  const auto main = gui::AwaitMainWindow(program.Pid());
+  main.LogOut();
+  gui::AwaitSignInDialog(program.Pid()).SignIn("alice", "");
+  gui::Await("the main window comes back", [&] { return IsWindowVisible(main.Handle()) != FALSE; });
+  main.Exit(program);
+  EXPECT_EQ(program.ExitCode(), 0);
+  std::string functions;
+  for (const auto& request : server_.Requests())
+    functions += request.Target.substr(request.Target.find("func=") + 5, 1);
+  EXPECT_EQ(functions, "112");
 }
 
 }  // namespace
