@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "service/executable.h"
+#include "win32/executable.h"
 #endif
 
 std::string JoinVersion(unsigned major, unsigned minor, unsigned release, unsigned build) {

@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "service/executable.h"
+#include "win32/executable.h"
 #include "service/retrieve.h"
 #include "win32/handles.h"
 

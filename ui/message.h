@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "service/executable.h"
+#include "win32/executable.h"
 
 // The caption of the program's message boxes: the executable's file name without its folder, cut before
 // its first ".", every character after the first in lower case.

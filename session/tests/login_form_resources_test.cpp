@@ -13,7 +13,7 @@
 #include <optional>
 
 #include "credentials/registry_win32.h"
-#include "service/executable.h"
+#include "win32/executable.h"
 #include "service/request.h"
 #include "service/tests/loopback_server.h"
 #include "service/tests/proxy_setting.h"

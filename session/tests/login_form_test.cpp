@@ -9,7 +9,7 @@
 
 #include "quillon_config.h"
 #include "service/base64.h"
-#include "service/executable.h"
+#include "win32/executable.h"
 #include "service/request.h"
 #include "service/tests/loopback_server.h"
 #include "service/tests/proxy_setting.h"

@@ -28,7 +28,7 @@
 #include <string_view>
 #include <vector>
 
-#include "service/executable.h"
+#include "win32/executable.h"
 #include "service/request.h"
 #include "service/tests/loopback_server.h"
 #include "service/tests/proxy_setting.h"

@@ -1,4 +1,4 @@
-#include "service/executable.h"
+#include "win32/executable.h"
 
 #ifdef _WIN32
 #include <windows.h>
