@@ -31,16 +31,9 @@ void TApplication::Finalize() {
 
 int TApplication::Run() {
   if (mainForm_) mainForm_->Show();
-  MSG message;
-  BOOL got;
-  while ((got = GetMessageA(&message, nullptr, 0, 0)) > 0) {
-    if (!PreTranslate(message)) {
-      TranslateMessage(&message);
-      DispatchMessageA(&message);
-    }
+  while (HandleMessage(true, TLoop::Application)) {
   }
-  terminated_ = true;
-  return got == 0 ? static_cast<int>(message.wParam) : 1;
+  return exitCode_;
 }
 
 void TApplication::Terminate() {
@@ -49,19 +42,33 @@ void TApplication::Terminate() {
 }
 
 void TApplication::ProcessMessages() {
-  MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-    if (message.message == WM_QUIT) {
-      // Leave it for the loop that owns it.
-      terminated_ = true;
-      PostQuitMessage(static_cast<int>(message.wParam));
-      return;
-    }
-    if (!PreTranslate(message)) {
-      TranslateMessage(&message);
-      DispatchMessageA(&message);
-    }
+  while (HandleMessage(false)) {
   }
+}
+
+bool TApplication::HandleMessage(bool wait, TLoop loop) {
+  MSG message;
+  if (wait) {
+    // A queue that cannot be read ends the loops as the quit message would, with a failure.
+    if (GetMessageA(&message, nullptr, 0, 0) < 0) {
+      message = {};
+      message.message = WM_QUIT;
+      message.wParam = 1;
+    }
+  } else if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    return false;
+  }
+  if (message.message == WM_QUIT) {
+    terminated_ = true;
+    exitCode_ = static_cast<int>(message.wParam);
+    if (loop == TLoop::Nested) PostQuitMessage(exitCode_);
+    return false;
+  }
+  if (!PreTranslate(message)) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+  return true;
 }
 
 bool TApplication::PreTranslate(MSG& message) {

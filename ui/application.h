@@ -33,13 +33,17 @@ class TApplication {
 
   // Shows the main form and runs the message loop until the quit message; returns its exit code.
   int Run();
-  // Posts the quit message. From then on a modal form that is started ends at once with Cancel.
+  // Posts the quit message, with the exit code 0. From then on a modal form that is started ends at once
+  // with Cancel.
   void Terminate();
   bool Terminated() const { return terminated_; }
   // Dispatches the messages that are waiting, without blocking.
   void ProcessMessages();
-  // Routes a message to the dialog navigation of the form that holds it; true when it was used there.
-  static bool PreTranslate(MSG& message);
+  // The one step of every message loop: takes a message, waiting for one when wait, and dispatches it.
+  // False when none was waiting, and at the quit message, which ends every loop that meets it: a nested
+  // loop (a modal form's, ProcessMessages) leaves it, with its exit code, for the application's loop.
+  enum class TLoop { Nested, Application };
+  bool HandleMessage(bool wait, TLoop loop = TLoop::Nested);
 
   // The screen cursor: the hourglass while a request blocks the thread.
   void SetBusy(bool busy);
@@ -49,10 +53,14 @@ class TApplication {
   bool Busy() const { return busy_; }
 
  private:
+  // Routes a message to the dialog navigation of the form that holds it; true when it was used there.
+  static bool PreTranslate(MSG& message);
+
   HINSTANCE instance_ = nullptr;
   std::vector<std::unique_ptr<TForm>> forms_;
   TForm* mainForm_ = nullptr;
   bool terminated_ = false;
+  int exitCode_ = 0;
   bool busy_ = false;
 };
 

@@ -175,27 +175,13 @@ TModalResult TForm::ShowModal() {
 
   bool shown = false;
   while (modalResult_ == TModalResult::None) {
-    MSG message;
     // Nothing waiting, not even painting: the form is on the screen as the user sees it.
-    if (!shown && !PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE)) {
+    if (MSG waiting; !shown && !PeekMessageA(&waiting, nullptr, 0, 0, PM_NOREMOVE)) {
       shown = true;
       FormShown();
       continue;
     }
-    const BOOL got = GetMessageA(&message, nullptr, 0, 0);
-    if (got <= 0) {
-      if (got == 0) {
-        // The quit message belongs to the application's loop: leave it there.
-        PostQuitMessage(static_cast<int>(message.wParam));
-        Application.Terminate();
-      }
-      modalResult_ = TModalResult::Cancel;
-      break;
-    }
-    if (!TApplication::PreTranslate(message)) {
-      TranslateMessage(&message);
-      DispatchMessageA(&message);
-    }
+    if (!Application.HandleMessage(true)) modalResult_ = TModalResult::Cancel;
   }
   return modalResult_;
 }
