@@ -6,6 +6,7 @@
 
 #include "ui/form.h"
 #include "ui/link_label.h"
+#include "ui/message.h"
 #include "ui/panel.h"
 #include "win32/system_library.h"
 
@@ -120,4 +121,18 @@ void RegisterWindowClass(const char* name, WNDPROC procedure, LPCSTR cursor, HIC
 
 void RaiseLastError(const std::string& what) {
   throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), what);
+}
+
+void ShowCurrentError() noexcept {
+  try {
+    try {
+      throw;
+    } catch (const std::exception& error) {
+      ShowMessage(error.what());
+    } catch (...) {
+      ShowMessage("Unexpected error");
+    }
+  } catch (...) {
+    // Not even that could be shown (memory ran out): the call still ends here.
+  }
 }

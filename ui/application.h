@@ -87,3 +87,19 @@ void RegisterWindowClass(const char* name, WNDPROC procedure, LPCSTR cursor, HIC
 
 // Raises std::system_error with GetLastError() and what failed.
 [[noreturn]] void RaiseLastError(const std::string& what);
+
+// Tells the user of the error being handled; called in a catch block. Never raises one of its own.
+void ShowCurrentError() noexcept;
+
+// The barrier of every callback of the system's that runs code which may raise: an exception that unwound
+// through the system's frames would end the process without a word. An error ends the call, is told to
+// the user, and the callback returns failed.
+template <class Body, class Result>
+Result CallbackBarrier(Body&& body, Result failed) noexcept {
+  try {
+    return body();
+  } catch (...) {
+    ShowCurrentError();
+  }
+  return failed;
+}

@@ -2,8 +2,6 @@
 
 #include <exception>
 
-#include "ui/message.h"
-
 namespace {
 
 int WindowDpi(HWND window) {
@@ -15,13 +13,25 @@ int WindowDpi(HWND window) {
 class TDisabledWindows {
  public:
   explicit TDisabledWindows(HWND modal) {
+    struct TCollect {
+      std::vector<HWND>& Windows;
+      std::exception_ptr Error;
+    } collect{windows_, nullptr};
     EnumThreadWindows(
         GetCurrentThreadId(),
-        [](HWND window, LPARAM list) -> BOOL {
-          reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
-          return TRUE;
+        [](HWND window, LPARAM data) -> BOOL {
+          auto& c = *reinterpret_cast<TCollect*>(data);
+          // Raised again below, once the system's frames are left.
+          try {
+            c.Windows.push_back(window);
+            return TRUE;
+          } catch (...) {
+            c.Error = std::current_exception();
+            return FALSE;
+          }
         },
-        reinterpret_cast<LPARAM>(&windows_));
+        reinterpret_cast<LPARAM>(&collect));
+    if (collect.Error) std::rethrow_exception(collect.Error);
     std::erase_if(windows_, [modal](HWND window) {
       return window == modal || !IsWindowVisible(window) || !IsWindowEnabled(window);
     });
@@ -235,13 +245,5 @@ LRESULT CALLBACK TForm::WindowProc(HWND window, UINT message, WPARAM wParam, LPA
     form->handle_ = nullptr;
     return DefWindowProcA(window, message, wParam, lParam);
   }
-  // An error must not unwind through the system's frames: it ends the handler and is told to the user.
-  try {
-    return form->HandleMessage(message, wParam, lParam);
-  } catch (const std::exception& error) {
-    ShowMessage(error.what());
-  } catch (...) {
-    ShowMessage("Unexpected error");
-  }
-  return 0;
+  return CallbackBarrier([&] { return form->HandleMessage(message, wParam, lParam); }, LRESULT{0});
 }

@@ -1,5 +1,6 @@
 #include "ui/link_label.h"
 
+#include <new>
 #include <string>
 #include <utility>
 
@@ -18,17 +19,19 @@ void TLinkLabel::Register() { RegisterWindowClass(ClassName, WindowProc, IDC_HAN
 LRESULT CALLBACK TLinkLabel::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* link = reinterpret_cast<TLinkLabel*>(GetWindowLongPtrA(window, GWLP_USERDATA));
   if (message == WM_NCCREATE) {
-    link = new TLinkLabel(window);
+    // Without its object the control is not made.
+    link = new (std::nothrow) TLinkLabel(window);
+    if (!link) return FALSE;
     SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(link));
   } else if (message == WM_NCDESTROY) {
     SetWindowLongPtrA(window, GWLP_USERDATA, 0);
     delete link;
     link = nullptr;
   }
+  if (!link) return DefWindowProcA(window, message, wParam, lParam);
   // The window owns the link from WM_NCCREATE to WM_NCDESTROY, which the analyzer cannot follow.
   // NOLINTNEXTLINE(clang-analyzer-cplusplus.NewDeleteLeaks)
-  return link ? link->HandleMessage(message, wParam, lParam)
-              : DefWindowProcA(window, message, wParam, lParam);
+  return CallbackBarrier([&] { return link->HandleMessage(message, wParam, lParam); }, LRESULT{0});
 }
 
 LRESULT TLinkLabel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
