@@ -7,6 +7,8 @@ include(GoogleTest)
 if(CMAKE_CROSSCOMPILING AND WIN32)
   find_program(QUILLON_WINE64 wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH REQUIRED)
   find_program(QUILLON_WINESERVER wineserver PATHS /usr/lib/wine NO_DEFAULT_PATH REQUIRED)
+  find_file(QUILLON_WINE_MARLETT marlett.ttf PATHS /usr/share/wine/fonts NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH
+            REQUIRED)
   set(QUILLON_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
   configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
                  FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE

@@ -10,6 +10,8 @@ packages=(
   clang libclang-rt-14-dev clang-tidy
   # windows tree and its tests; locales for the Wine prefixes in other code pages
   g++-mingw-w64-x86-64-posix libgcrypt-mingw-w64-dev wine64 xvfb xauth locales
+  # Marlett, which the tree's prefixes get for the caption buttons (wine-run)
+  fonts-wine
   # reference account service, screenshots of the demo and the end-to-end tests
   libcpp-httplib-dev x11-apps imagemagick
   # a real caching proxy between the program and a test service (the tests start their own squid)
