@@ -13,6 +13,8 @@ SetCompressor /SOLID lzma
 
 !include "MUI2.nsh"
 !include "FileFunc.nsh"
+!include "LogicLib.nsh"
+!include "WinVer.nsh"
 
 Name "Quillon"
 OutFile "${OUTFILE}"
@@ -41,6 +43,18 @@ VIAddVersionKey "LegalCopyright" "Copyright Brovik"
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
+
+; Quillon.exe imports user32 functions that came with Windows 10 version 1607 (build 14393): on an older
+; Windows the loader would stop it with an error that tells the user nothing. A silent installation shows
+; no message and ends with ERROR_OLD_WIN_VERSION, for the script that ran it.
+Function .onInit
+  ${IfNot} ${AtLeastBuild} 14393
+    MessageBox MB_OK|MB_ICONSTOP "Quillon needs Windows 10, version 1607 or later, and cannot be installed on \
+      this version of Windows." /SD IDOK
+    SetErrorLevel 1150
+    Quit
+  ${EndIf}
+FunctionEnd
 
 Section "Quillon"
   SetShellVarContext current

@@ -1,10 +1,11 @@
 // Runs the built installer silently in this tree's prefix, checks what it leaves for the user, and
-// uninstalls it again.
+// uninstalls it again; and makes sure that it refuses a Windows older than the program needs.
 #include <objbase.h>
 #include <shlobj.h>
 #include <shobjidl.h>
 #include <windows.h>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -168,6 +169,57 @@ class TCredentialsMarker {
  private:
   bool created_ = false;
 };
+
+// A copy of the installer that Wine runs as on Windows 7. The setting is the copy's alone, by its file
+// name: the prefix stays as it is for every other program, and a setting that a killed test leaves
+// behind changes nothing for them. Removes both when the test ends.
+class TInstallerOnWindows7 {
+ public:
+  TInstallerOnWindows7() {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    path_ = std::string(temp) + Name;
+    if (!CopyFileA(gui::WindowsPath(QUILLON_INSTALLER).c_str(), path_.c_str(), FALSE))
+      ADD_FAILURE() << "cannot copy the installer to " << path_;
+    if (RegSetKeyValueA(HKEY_CURRENT_USER, Key().c_str(), "Version", REG_SZ, "win7", sizeof "win7") !=
+        ERROR_SUCCESS)
+      ADD_FAILURE() << "cannot set the Windows version of " << Name;
+  }
+  ~TInstallerOnWindows7() {
+    RegDeleteKeyA(HKEY_CURRENT_USER, Key().c_str());
+    DeleteFileA(path_.c_str());
+  }
+  TInstallerOnWindows7(const TInstallerOnWindows7&) = delete;
+  TInstallerOnWindows7& operator=(const TInstallerOnWindows7&) = delete;
+
+  const std::string& Path() const { return path_; }
+
+ private:
+  static constexpr char Name[] = "quillon-setup-on-windows-7.exe";
+  static std::string Key() { return std::string("Software\\Wine\\AppDefaults\\") + Name; }
+  std::string path_;
+};
+
+TEST_F(InstallerTest, RefusesAnOlderWindowsAndInstallsNothing) {
+  const TInstallerOnWindows7 installer;
+  const struct {
+    const char* Arguments;
+    bool ShowsMessage;
+  } runs[] = {{"", true}, {"/S", false}};
+  for (const auto& run : runs) {
+    SCOPED_TRACE(std::string("arguments: ") + run.Arguments);
+    const gui::TProgram setup(installer.Path(), run.Arguments);
+    if (run.ShowsMessage) {
+      EXPECT_THAT(gui::DismissMessageBox("Quillon Setup", setup.Pid()),
+                  testing::HasSubstr("needs Windows 10, version 1607 or later"));
+    }
+    // A silent run that showed the message would not end.
+    EXPECT_EQ(setup.ExitCode(60s), static_cast<long>(ERROR_OLD_WIN_VERSION));
+    EXPECT_FALSE(Exists(installDir_));
+    EXPECT_FALSE(Exists(shortcut_));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, UninstallKey));
+  }
+}
 
 TEST_F(InstallerTest, InstallsForTheUserAloneStartsAndUninstallsAllButTheRememberedCredentials) {
   const TCredentialsMarker marker;
