@@ -8,14 +8,11 @@
 #include "ui/link_label.h"
 #include "ui/message.h"
 #include "ui/panel.h"
-#include "win32/system_library.h"
 
 TApplication Application;
 
 void TApplication::Initialize(HINSTANCE instance) {
   instance_ = instance;
-  // The window system's own libraries load these by name at the first window and its first painting.
-  LoadSystemLibraries({"ole32.dll", "msimg32.dll"});
   // The manifest asks for this already; a program without it (a test) gets the same layout rules.
   SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};

@@ -2,6 +2,8 @@
 
 #include <exception>
 
+#include "win32/system_library.h"
+
 namespace {
 
 int WindowDpi(HWND window) {
@@ -142,7 +144,9 @@ void TForm::Show() {
   if (Visible()) return;
   const int closes = closes_;
   FormShow();
-  if (closes_ == closes) ShowWindow(handle_, SW_SHOW);
+  if (closes_ != closes) return;
+  PrepareFirstWindow();
+  ShowWindow(handle_, SW_SHOW);
 }
 
 void TForm::Hide() { ShowWindow(handle_, SW_HIDE); }
@@ -179,7 +183,9 @@ TModalResult TForm::ShowModal() {
   FormShow();
   // Wherever the user moved it last time, a dialog comes back in the middle of the screen.
   CenterOnScreen();
-  ShowWindow(handle_, SW_SHOW);
+  // On the screen first, then activated: what the first activation loads comes after the form shows.
+  ShowWindow(handle_, SW_SHOWNA);
+  PrepareFirstWindow();
   SetForegroundWindow(handle_);
   if (HWND first = GetNextDlgTabItem(handle_, nullptr, FALSE)) SetFocus(first);
 

@@ -2,6 +2,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "win32/system_library.h"
 #endif
 
 std::string ApplicationTitle(std::string_view executablePath, const TCodePage& codePage) {
@@ -17,6 +19,7 @@ std::string ApplicationTitle(std::string_view executablePath, const TCodePage& c
 
 #ifdef _WIN32
 void ShowMessage(const std::string& text) {
+  PrepareFirstWindow();
   // No owner: the box is centred on the screen; task-modal: every window of the program waits for it.
   MessageBoxA(nullptr, text.c_str(), ApplicationTitle(ExecutablePath(), SystemCodePage()).c_str(),
               MB_OK | MB_TASKMODAL);

@@ -14,3 +14,7 @@ void LoadSystemLibraries(std::initializer_list<const char*> names) {
     LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
   }
 }
+
+void PrepareFirstWindow() {
+  [[maybe_unused]] static const bool Loaded = (LoadSystemLibraries({"ole32.dll", "msimg32.dll"}), true);
+}
