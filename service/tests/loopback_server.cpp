@@ -4,6 +4,7 @@
 #include <ws2tcpip.h>
 
 #include <cctype>
+#include <chrono>
 #include <stdexcept>
 
 namespace {
@@ -136,7 +137,18 @@ void TLoopbackServer::Serve() {
 
     std::string head;
     char chunk[4096];
-    while (head.find("\r\n\r\n") == std::string::npos) {
+    // A client that connects and says nothing may hold the server for a while, but not for good, and never
+    // its stopping.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (head.find("\r\n\r\n") == std::string::npos && !stop_ &&
+           std::chrono::steady_clock::now() < deadline) {
+      fd_set readable;
+      FD_ZERO(&readable);
+      FD_SET(client, &readable);
+      timeval wait{0, 50000};
+      const int ready = select(0, &readable, nullptr, nullptr, &wait);
+      if (ready < 0) break;
+      if (ready == 0) continue;
       const int n = recv(client, chunk, sizeof chunk, 0);
       if (n <= 0) break;
       head.append(chunk, static_cast<std::size_t>(n));
