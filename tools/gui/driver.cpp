@@ -139,10 +139,15 @@ std::string DismissMessageBox(const std::string& caption, DWORD pid) {
     return box && ClassOf(box) == "#32770";
   });
   std::string text = MessageBoxText(box);
-  // By its identifier: the system names the button in its own language.
-  HWND ok = GetDlgItem(box, IDOK);
-  if (!ok) throw EStepFailed("the message box " + Quoted(text) + " has no OK button");
-  Click(ok);
+  // Every box of the program has one button, OK (by its identifier: the system names it in its own
+  // language), and no icon.
+  const auto buttons = Controls(box, "Button");
+  if (buttons.size() != 1 || GetDlgCtrlID(buttons[0]) != IDOK)
+    throw EStepFailed("the message box " + Quoted(text) + " has other buttons than one OK");
+  for (HWND label : Controls(box, "Static"))
+    if (Send(label, STM_GETICON, 0, 0, "STM_GETICON"))
+      throw EStepFailed("the message box " + Quoted(text) + " shows an icon");
+  Click(buttons[0]);
   Await("the message box " + Quoted(text) + " goes after OK", [&] { return !IsWindowVisible(box); });
   return text;
 }

@@ -69,7 +69,7 @@ void Click(HWND button);
 void PressKey(HWND control, WPARAM key);
 
 // Waits for the message box of process pid (any, when 0) with this caption, reads its text, presses its OK
-// button and waits until it has gone.
+// button and waits until it has gone. A box with another button than OK, or with an icon, fails the step.
 std::string DismissMessageBox(const std::string& caption, DWORD pid = 0);
 // The text that a message box shows.
 std::string MessageBoxText(HWND box);
