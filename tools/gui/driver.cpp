@@ -167,12 +167,25 @@ bool InMenuMode(DWORD thread) {
 }
 
 void ChooseFromPopup(HWND button, int index, const std::string& item, const std::function<bool()>& effect) {
-  const DWORD thread = GetWindowThreadProcessId(button, nullptr);
+  DWORD pid = 0;
+  const DWORD thread = GetWindowThreadProcessId(button, &pid);
   const std::string name = Quoted(item);
   if (InMenuMode(thread)) throw EStepFailed("a menu was already open before choosing " + name);
+  // The menu opens with its corner at the mouse pointer, which is put well away from the button.
+  RECT b{};
+  GetWindowRect(button, &b);
+  const POINT pointer{b.left - 200, b.bottom + 100};
+  SetCursorPos(pointer.x, pointer.y);
   Click(button);
   // Keys that arrive before the menu loop runs would go to the program's own loop and be lost.
   Await("the menu opens to choose " + name, [&] { return InMenuMode(thread); });
+  RECT menu{};
+  Await("the menu opens at the mouse pointer to choose " + name, [&] {
+    for (HWND window : TopLevelWindows(pid))
+      if (ClassOf(window) == "#32768" && IsWindowVisible(window) && GetWindowRect(window, &menu))
+        return menu.left == pointer.x && menu.top == pointer.y;
+    return false;
+  });
   // The menu loop reads every key of the thread's queue, whichever window it was posted to.
   for (int i = 0; i <= index; ++i) PressKey(button, VK_DOWN);
   PressKey(button, VK_RETURN);

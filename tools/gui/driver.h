@@ -77,9 +77,10 @@ std::string MessageBoxText(HWND box);
 // True while the thread's menu loop runs (a popup menu is being tracked).
 bool InMenuMode(DWORD thread);
 
-// Opens the popup menu of button, chooses the item at index (separators are passed over, as the keyboard
-// passes over them) once the menu reads the keyboard, and waits for effect(). Raises EStepFailed naming
-// the item when the menu does not open, stays open, or closes without the effect.
+// Opens the popup menu of button with the mouse pointer away from it, chooses the item at index (separators
+// are passed over, as the keyboard passes over them) once the menu reads the keyboard, and waits for
+// effect(). Raises EStepFailed naming the item when the menu does not open at the pointer, stays open, or
+// closes without the effect.
 void ChooseFromPopup(HWND button, int index, const std::string& item, const std::function<bool()>& effect);
 
 // Ends the Windows session as a log-off does under Wine: every top-level window of the prefix's programs,
