@@ -55,11 +55,12 @@ TEST(ApplicationTitle, FileNameCutAtItsFirstDotWithTheRestLowerCase) {
       {Cp1252, "C:\\x.y\\NoExtension", "NoExtension", "Noextension"},
       {Cp1252, "C:\\dir\\.hidden.exe", ".hidden.exe", ""},
       // A trail byte 0x5C ("\\" in ソ) is no separator and a capital trail byte ("E" in ウ) no letter; a
-      // double-byte first character is kept whole (ＡＢQR.EXE).
+      // double-byte first character is kept whole (ＡＢQR.EXE), even with a capital trail byte (アプリ.EXE).
       {Cp932, "C:\\\x83\x5C\\\x83\x5C\x83\x74\x83\x67\x83\x45\x83\x46\x83\x41.exe",
        "\x83\x5C\x83\x74\x83\x67\x83\x45\x83\x46\x83\x41.exe",
        "\x83\x5C\x83\x74\x83\x67\x83\x45\x83\x46\x83\x41"},
       {Cp932, "C:\\\x82\x60\x82\x61QR.EXE", "\x82\x60\x82\x61QR.EXE", "\x82\x60\x82\x61qr"},
+      {Cp932, "C:\\\x83\x41\x83\x76\x83\x8A.EXE", "\x83\x41\x83\x76\x83\x8A.EXE", "\x83\x41\x83\x76\x83\x8A"},
       {Cp932, "C:\\Q\x83\x5C.exe", "Q\x83\x5C.exe", "Q\x83\x5C"},
   };
   for (const auto& c : cases) {
