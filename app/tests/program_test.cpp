@@ -25,10 +25,10 @@ bool SignInOf(const TLoopbackServer::TRequest& request, const std::string& user)
   return request.Target.find("&key=" + UrlEncode(EncodeBase64(user + "|"))) != std::string::npos;
 }
 
-// "locked" and "locked-erring" get an error with a session, as a faulty service might send; anyone else
-// signs in, those below with a session named after them. The closing request of a session whose name
-// ends in "erring" gets an error, that of "cut" a connection cut before any answer; others an empty answer,
-// which is accepted.
+// "locked" and "locked-erring" get an error with a session, as a faulty service might send; "unreached" a
+// connection cut before any answer; anyone else signs in, those below with a session named after them. The
+// closing request of a session whose name ends in "erring" gets an error, that of "cut" a connection cut
+// before any answer; others an empty answer, which is accepted.
 TLoopbackServer::TResponse Answer(const TLoopbackServer::TRequest& request) {
   if (const auto at = request.Target.find("func=2&session="); at != std::string::npos) {
     const std::string session = request.Target.substr(at + 15);
@@ -43,6 +43,7 @@ TLoopbackServer::TResponse Answer(const TLoopbackServer::TRequest& request) {
       return TLoopbackServer::Reply(200, R"(<Brovik><license><error code="7">Locked</error><session id="S-)" +
                                              std::string(user) + R"("/></license></Brovik>)");
   }
+  if (SignInOf(request, "unreached")) return {"", true};
   for (const char* user : {"alice", "erring", "cut"}) {
     if (SignInOf(request, user))
       return TLoopbackServer::Reply(200, "<Brovik><license><session id=\"S-" + std::string(user) +
@@ -113,20 +114,18 @@ TEST_F(ProgramTest, CaptionCarriesTheTrimmedFileVersionAndToolsKeepsToTheRightEd
 
 // A held session is closed once at the end. When Windows ends the session it is closed at once and without a
 // message box, which nobody could answer (the answers of "erring" and "cut" would each show one at Exit);
-// without a session nothing is sent.
+// without a session, or after a new attempt has emptied it, nothing is sent.
 TEST_F(ProgramTest, AHeldSessionIsClosedOnceAtTheEndSilentlyWhenWindowsEnds) {
-  enum class TEnd {
-    Cancel,
-    Wineboot,
-    Messages
-  };  // the dialog's Cancel, wineboot --end-session, or bare
-      // messages, which leave the program to end by itself
+  // The dialog's Cancel, a next attempt that cannot reach the service, wineboot --end-session, or bare
+  // messages, which leave the program to end by itself.
+  enum class TEnd { Cancel, Unreached, Wineboot, Messages };
   const struct {
     const char* User;  // signs in; none leaves the first dialog up
     TEnd End;
     const char* Closed;
   } cases[] = {
       {"locked", TEnd::Cancel, "S-locked"},  // the dialog stays up, the main window was never shown
+      {"locked", TEnd::Unreached, nullptr},  // the failed attempt had emptied the session first
       {"alice", TEnd::Wineboot, "S-alice"},
       {"erring", TEnd::Wineboot, "S-erring"},
       {"cut", TEnd::Wineboot, "S-cut"},
@@ -138,7 +137,7 @@ TEST_F(ProgramTest, AHeldSessionIsClosedOnceAtTheEndSilentlyWhenWindowsEnds) {
   };
   for (const auto& c : cases) {
     const std::string user = c.User ? c.User : "";
-    const char* const ends[] = {"Cancel", "wineboot", "messages"};
+    const char* const ends[] = {"Cancel", "unreached", "wineboot", "messages"};
     SCOPED_TRACE((c.User ? user : "nobody") + ", " + ends[static_cast<int>(c.End)]);
     server_.ForgetRequests();
     TProgram program(QUILLON_EXE);
@@ -159,6 +158,10 @@ TEST_F(ProgramTest, AHeldSessionIsClosedOnceAtTheEndSilentlyWhenWindowsEnds) {
     switch (c.End) {
       case TEnd::Cancel:
         gui::Click(dialog.Cancel());
+        break;
+      case TEnd::Unreached:
+        dialog.SignIn("unreached", "");
+        EXPECT_EQ(gui::DismissMessageBox("Quillon", program.Pid()), "Failed to connect to server");
         break;
       case TEnd::Wineboot:
         ASSERT_TRUE(gui::EndWindowsSession())
