@@ -28,6 +28,13 @@ const std::string SessionAnswer =
 
 std::string Title() { return ApplicationTitle(ExecutablePath(), SystemCodePage()); }
 
+HCURSOR ScreenCursor() {
+  CURSORINFO cursor{};
+  cursor.cbSize = sizeof cursor;
+  GetCursorInfo(&cursor);
+  return cursor.hCursor;
+}
+
 // Path and query of an absolute address: a proxy request may name the default port or not.
 std::string PathAndQuery(const std::string& address) {
   const auto host = address.find("://");
@@ -73,8 +80,10 @@ class LogInFormTest : public ::testing::Test {
 
   std::string answer_ = SessionAnswer;
   std::atomic<int> enabledDuringRequest_{-1};
+  std::atomic<HCURSOR> cursorDuringRequest_{nullptr};
   TLoopbackServer server_{[this](const auto&) {
     enabledDuringRequest_ = IsWindowEnabled(form_.LogInButton) ? 1 : 0;
+    cursorDuringRequest_ = ScreenCursor();
     return TLoopbackServer::Reply(200, answer_);
   }};
   TProxySetting proxy_{server_.Port()};
@@ -88,6 +97,9 @@ TEST_F(LogInFormTest, SuccessClosesWithOkAndFillsTheSession) {
     gui::Click(form_.LogInButton);
   });
   EXPECT_EQ(result, TModalResult::OK);
+  // The hourglass while the service held its answer, the arrow again once it was in.
+  EXPECT_EQ(cursorDuringRequest_, LoadCursorA(nullptr, IDC_WAIT));
+  EXPECT_EQ(ScreenCursor(), LoadCursorA(nullptr, IDC_ARROW));
   EXPECT_EQ(SessionState.UserName, "alice");
   EXPECT_EQ(SessionState.SessionId, "S-1");
   EXPECT_EQ(SessionState.AccessLevel, 6);
