@@ -171,21 +171,33 @@ void ChooseFromPopup(HWND button, int index, const std::string& item, const std:
   const DWORD thread = GetWindowThreadProcessId(button, &pid);
   const std::string name = Quoted(item);
   if (InMenuMode(thread)) throw EStepFailed("a menu was already open before choosing " + name);
-  // The menu opens with its corner at the mouse pointer, which is put well away from the button.
+  // The menu opens with its corner at the mouse pointer, which stays in the middle of the screen, away from
+  // the button. Xvfb keeps it there (and puts it back whenever its last client has gone); setting it there
+  // makes Wine's own idea of it agree without moving the display's pointer, whose motion the program would
+  // learn of only some time later.
+  const POINT pointer{GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2};
   RECT b{};
   GetWindowRect(button, &b);
-  const POINT pointer{b.left - 200, b.bottom + 100};
+  if (PtInRect(&b, pointer)) throw EStepFailed("the mouse pointer is on the button of " + name);
   SetCursorPos(pointer.x, pointer.y);
   Click(button);
   // Keys that arrive before the menu loop runs would go to the program's own loop and be lost.
   Await("the menu opens to choose " + name, [&] { return InMenuMode(thread); });
-  RECT menu{};
-  Await("the menu opens at the mouse pointer to choose " + name, [&] {
-    for (HWND window : TopLevelWindows(pid))
-      if (ClassOf(window) == "#32768" && IsWindowVisible(window) && GetWindowRect(window, &menu))
-        return menu.left == pointer.x && menu.top == pointer.y;
-    return false;
-  });
+  RECT menu{-1, -1};
+  const auto at = [](LONG x, LONG y) { return " (" + std::to_string(x) + ", " + std::to_string(y) + ")"; };
+  if (!WaitUntil([&] {
+        for (HWND window : TopLevelWindows(pid))
+          if (ClassOf(window) == "#32768" && IsWindowVisible(window) && GetWindowRect(window, &menu))
+            return menu.left == pointer.x && menu.top == pointer.y;
+        return false;
+      })) {
+    POINT now{};
+    GetCursorPos(&now);
+    throw EStepFailed("the menu to choose " + name + " opens at the mouse pointer" +
+                      at(pointer.x, pointer.y) + ", not at" + at(menu.left, menu.top) +
+                      "; the pointer is at" + at(now.x, now.y) +
+                      (InMenuMode(thread) ? "" : ", and the menu loop has ended"));
+  }
   // The menu loop reads every key of the thread's queue, whichever window it was posted to.
   for (int i = 0; i <= index; ++i) PressKey(button, VK_DOWN);
   PressKey(button, VK_RETURN);
