@@ -3,8 +3,8 @@
 
 #include <vector>
 
-#include "win32/executable.h"
 #include "service/retrieve.h"
+#include "win32/executable.h"
 #include "win32/handles.h"
 
 namespace {

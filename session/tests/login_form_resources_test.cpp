@@ -13,7 +13,6 @@
 #include <optional>
 
 #include "credentials/registry_win32.h"
-#include "win32/executable.h"
 #include "service/request.h"
 #include "service/tests/loopback_server.h"
 #include "service/tests/proxy_setting.h"
@@ -22,6 +21,7 @@
 #include "session/tests/process_counters.h"
 #include "tools/gui/driver.h"
 #include "ui/form.h"
+#include "win32/executable.h"
 
 namespace {
 

@@ -9,7 +9,6 @@
 
 #include "quillon_config.h"
 #include "service/base64.h"
-#include "win32/executable.h"
 #include "service/request.h"
 #include "service/tests/loopback_server.h"
 #include "service/tests/proxy_setting.h"
@@ -18,6 +17,7 @@
 #include "tools/gui/driver.h"
 #include "ui/form.h"
 #include "ui/message.h"
+#include "win32/executable.h"
 
 namespace {
 

@@ -28,12 +28,12 @@
 #include <string_view>
 #include <vector>
 
-#include "win32/executable.h"
 #include "service/request.h"
 #include "service/tests/loopback_server.h"
 #include "service/tests/proxy_setting.h"
 #include "session/protocol.h"
 #include "tools/gui/driver.h"
+#include "win32/executable.h"
 
 namespace {
 

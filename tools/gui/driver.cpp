@@ -183,7 +183,7 @@ void ChooseFromPopup(HWND button, int index, const std::string& item, const std:
   Click(button);
   // Keys that arrive before the menu loop runs would go to the program's own loop and be lost.
   Await("the menu opens to choose " + name, [&] { return InMenuMode(thread); });
-  RECT menu{-1, -1};
+  RECT menu{-1, -1, -1, -1};
   const auto at = [](LONG x, LONG y) { return " (" + std::to_string(x) + ", " + std::to_string(y) + ")"; };
   if (!WaitUntil([&] {
         for (HWND window : TopLevelWindows(pid))
