@@ -210,7 +210,7 @@ TEST_F(InstallerTest, RefusesAnOlderWindowsAndInstallsNothing) {
     SCOPED_TRACE(std::string("arguments: ") + run.Arguments);
     const gui::TProgram setup(installer.Path(), run.Arguments);
     if (run.ShowsMessage) {
-      EXPECT_THAT(gui::DismissMessageBox("Quillon Setup", setup.Pid()),
+      EXPECT_THAT(gui::DismissMessageBox("Quillon Setup", setup.Pid(), gui::TBoxLook::IconAllowed),
                   testing::HasSubstr("needs Windows 10, version 1607 or later"));
     }
     // A silent run that showed the message would not end.

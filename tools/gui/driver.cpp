@@ -132,20 +132,19 @@ void PressKey(HWND control, WPARAM key) {
   PostMessageA(control, WM_KEYUP, key, 0xC0000000);
 }
 
-std::string DismissMessageBox(const std::string& caption, DWORD pid) {
+std::string DismissMessageBox(const std::string& caption, DWORD pid, TBoxLook look) {
   HWND box = nullptr;
   Await("a message box " + Quoted(caption) + OfProcess(pid) + " shows", [&] {
     box = FindVisible(caption, pid);
     return box && ClassOf(box) == "#32770";
   });
   std::string text = MessageBoxText(box);
-  // Every box of the program has one button, OK (by its identifier: the system names it in its own
-  // language), and no icon.
+  // One button, OK, found by its identifier: the system names it in its own language.
   const auto buttons = Controls(box, "Button");
   if (buttons.size() != 1 || GetDlgCtrlID(buttons[0]) != IDOK)
     throw EStepFailed("the message box " + Quoted(text) + " has other buttons than one OK");
   for (HWND label : Controls(box, "Static"))
-    if (Send(label, STM_GETICON, 0, 0, "STM_GETICON"))
+    if (look == TBoxLook::Plain && Send(label, STM_GETICON, 0, 0, "STM_GETICON"))
       throw EStepFailed("the message box " + Quoted(text) + " shows an icon");
   Click(buttons[0]);
   Await("the message box " + Quoted(text) + " goes after OK", [&] { return !IsWindowVisible(box); });
