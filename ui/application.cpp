@@ -120,15 +120,9 @@ void RaiseLastError(const std::string& what) {
   throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), what);
 }
 
-void ShowCurrentError() noexcept {
+void ShowError(const char* text) noexcept {
   try {
-    try {
-      throw;
-    } catch (const std::exception& error) {
-      ShowMessage(error.what());
-    } catch (...) {
-      ShowMessage("Unexpected error");
-    }
+    ShowMessage(text);
   } catch (...) {
     // Not even that could be shown (memory ran out): the call still ends here.
   }

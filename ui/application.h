@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <exception>
 #include <memory>
 #include <string>
 #include <utility>
@@ -88,8 +89,8 @@ void RegisterWindowClass(const char* name, WNDPROC procedure, LPCSTR cursor, HIC
 // Raises std::system_error with GetLastError() and what failed.
 [[noreturn]] void RaiseLastError(const std::string& what);
 
-// Tells the user of the error being handled; called in a catch block. Never raises one of its own.
-void ShowCurrentError() noexcept;
+// Tells the user of an error; never raises one of its own.
+void ShowError(const char* text) noexcept;
 
 // The barrier of every callback of the system's that runs code which may raise: an exception that unwound
 // through the system's frames would end the process without a word. An error ends the call, is told to
@@ -98,8 +99,10 @@ template <class Body, class Result>
 Result CallbackBarrier(Body&& body, Result failed) noexcept {
   try {
     return body();
+  } catch (const std::exception& error) {
+    ShowError(error.what());
   } catch (...) {
-    ShowCurrentError();
+    ShowError("Unexpected error");
   }
   return failed;
 }

@@ -1,6 +1,7 @@
 #include "ui/form.h"
 
 #include <exception>
+#include <new>
 
 #include "win32/system_library.h"
 
@@ -15,25 +16,20 @@ int WindowDpi(HWND window) {
 class TDisabledWindows {
  public:
   explicit TDisabledWindows(HWND modal) {
-    struct TCollect {
-      std::vector<HWND>& Windows;
-      std::exception_ptr Error;
-    } collect{windows_, nullptr};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM data) -> BOOL {
-          auto& c = *reinterpret_cast<TCollect*>(data);
-          // Raised again below, once the system's frames are left.
-          try {
-            c.Windows.push_back(window);
-            return TRUE;
-          } catch (...) {
-            c.Error = std::current_exception();
-            return FALSE;
-          }
-        },
-        reinterpret_cast<LPARAM>(&collect));
-    if (collect.Error) std::rethrow_exception(collect.Error);
+    // The callback stops at an error, which must not unwind through the system's frames, and it is raised
+    // here; the modal form itself is one of the thread's windows, so a normal end is never FALSE.
+    if (!EnumThreadWindows(
+            GetCurrentThreadId(),
+            [](HWND window, LPARAM list) -> BOOL {
+              try {
+                reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+                return TRUE;
+              } catch (...) {
+                return FALSE;
+              }
+            },
+            reinterpret_cast<LPARAM>(&windows_)))
+      throw std::bad_alloc();
     std::erase_if(windows_, [modal](HWND window) {
       return window == modal || !IsWindowVisible(window) || !IsWindowEnabled(window);
     });
