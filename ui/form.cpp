@@ -1,6 +1,5 @@
 #include "ui/form.h"
 
-#include <exception>
 #include <new>
 
 #include "win32/system_library.h"
