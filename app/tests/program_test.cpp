@@ -5,7 +5,6 @@
 
 #include <fstream>
 #include <iterator>
-#include <optional>
 #include <string_view>
 #include <utility>
 #include <vector>
