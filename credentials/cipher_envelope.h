@@ -15,10 +15,9 @@ using TCipherKey = std::array<unsigned char, 16>;
 inline constexpr std::string_view InvalidFileFormatMessage = "Invalid file format";
 inline constexpr std::string_view InvalidBase64CharacterMessage = "Invalid Base64 Character";
 
-struct gcry_cipher_handle;
-
 // The key schedules of one call: two-key triple DES (E K1, D K2, E K1 when enciphering, the inverse when
-// deciphering) applied to each 8-byte block on its own. Weak DES keys are accepted.
+// deciphering) applied to each 8-byte block on its own. Weak DES keys are accepted. The cipher comes from
+// the system's library (CNG) in the Windows program and from libgcrypt elsewhere.
 class TTripleDesContext {
  public:
   TTripleDesContext(const TCipherKey& key, bool encrypt);
@@ -30,10 +29,8 @@ class TTripleDesContext {
   void Transform(unsigned char* blocks, std::size_t count);
 
  private:
-  struct TCloser {
-    void operator()(gcry_cipher_handle* handle) const;
-  };
-  std::unique_ptr<gcry_cipher_handle, TCloser> handle_;
+  struct TCipher;  // the library's handles
+  std::unique_ptr<TCipher> cipher_;
   bool encrypt_;
 };
 

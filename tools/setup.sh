@@ -9,7 +9,7 @@ packages=(
   # host tree under the sanitizers, and the fuzz targets; clang-tidy (tools/tidy.sh)
   clang libclang-rt-14-dev clang-tidy
   # windows tree and its tests; locales for the Wine prefixes in other code pages
-  g++-mingw-w64-x86-64-posix libgcrypt-mingw-w64-dev wine64 xvfb xauth locales
+  g++-mingw-w64-x86-64-posix wine64 xvfb xauth locales
   # Marlett, which the tree's prefixes get for the caption buttons (wine-run)
   fonts-wine
   # reference account service, screenshots of the demo and the end-to-end tests
