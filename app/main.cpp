@@ -1,10 +1,18 @@
 #include <windows.h>
 
+#include <cstdlib>
 #include <exception>
 
 #include "app/main_form.h"
 #include "session/login_form.h"
 #include "ui/message.h"
+
+// Takes the place of libstdc++'s default terminate handler, which would print the uncaught exception's
+// type to a console that this program does not have, and which brings the whole demangler with it. An
+// exception that nothing catches ends the program at once, as the default handler then does too.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() { std::abort(); }  // NOLINT: the library's own name, to replace it
+}  // namespace __gnu_cxx
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // Before anything is loaded by name: a DLL planted beside the program (a downloads folder) must never

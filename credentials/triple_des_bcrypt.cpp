@@ -3,7 +3,6 @@
 #include <bcrypt.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
 
 #include "credentials/cipher_envelope.h"
@@ -15,10 +14,12 @@ void CloseAlgorithm(BCRYPT_ALG_HANDLE algorithm) { BCryptCloseAlgorithmProvider(
 // Destroying the key wipes its schedules.
 void DestroyKey(BCRYPT_KEY_HANDLE key) { BCryptDestroyKey(key); }
 
+// By hand: snprintf would bring the C library's whole formatter into the program.
 [[noreturn]] void Fail(const char* what, NTSTATUS status) {
-  char code[16];
-  std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(status));
-  throw Exception(std::string("Triple DES ") + what + " failed: " + code);
+  std::string text = std::string("Triple DES ") + what + " failed: 0x";
+  for (int shift = 28; shift >= 0; shift -= 4)
+    text += "0123456789ABCDEF"[(static_cast<ULONG>(status) >> shift) & 0xF];
+  throw Exception(text);
 }
 
 }  // namespace
