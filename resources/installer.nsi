@@ -1,13 +1,21 @@
 ; Per-user installer of Quillon: no administrator rights, everything inside the user's own profile.
-; makensis -DVERSION=a.b.c.d -DPROGRAM=<Quillon.exe> -DREADME=<README.txt> -DOUTFILE=<setup.exe>
-;          [-DICON=<.ico>] installer.nsi
+; makensis -DVERSION=a.b.c.d -DPROGRAM=<Quillon.exe> -DREADME=<README.txt> -DLICENCES=<licences.nsh>
+;          -DOUTFILE=<setup.exe> [-DICON=<.ico>] [-DSIGN=<command that signs the file named after it>]
+;          installer.nsi
 ; The program is 64-bit only, so the installer may be too (and a Wine without 32-bit support runs it).
 Target amd64-unicode
 SetCompressor /SOLID lzma
 
-!ifndef VERSION | PROGRAM | README | OUTFILE
-  !error "VERSION, PROGRAM, README and OUTFILE must be defined on the command line"
+!ifndef VERSION | PROGRAM | README | LICENCES | OUTFILE
+  !error "VERSION, PROGRAM, README, LICENCES and OUTFILE must be defined on the command line"
 !endif
+; The build's own times stay out of the installer: its files take the time of their installation.
+SetDateSave off
+!ifdef SIGN
+  !finalize '${SIGN} "%1"' = 0
+  !uninstfinalize '${SIGN} "%1"' = 0
+!endif
+!include "${LICENCES}"
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Quillon"
 
@@ -61,6 +69,7 @@ Section "Quillon"
   SetOutPath "$INSTDIR"
   File "/oname=Quillon.exe" "${PROGRAM}"
   File "/oname=README.txt" "${README}"
+  !insertmacro QUILLON_INSTALL_LICENCES
   WriteUninstaller "$INSTDIR\Uninstall.exe"
   CreateShortcut "$SMPROGRAMS\Quillon.lnk" "$INSTDIR\Quillon.exe"
 
@@ -83,6 +92,7 @@ Section "Uninstall"
   ; File by file, never the whole folder: the user may have chosen a folder that holds other things.
   Delete "$INSTDIR\Quillon.exe"
   Delete "$INSTDIR\README.txt"
+  !insertmacro QUILLON_REMOVE_LICENCES
   Delete "$INSTDIR\Uninstall.exe"
   RMDir "$INSTDIR"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"

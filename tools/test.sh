@@ -62,7 +62,16 @@ source tools/wine-session.sh
 trap wine_session_stop EXIT
 if cmake --preset windows >/dev/null && wine_session_start "${wine_test_locales[@]}"; then
   # One prefix and one registry serve every Windows test: run them one at a time.
-  run_tree windows
+  if run_tree windows; then
+    # The release artefacts again, in another folder: the same bytes; then signed.
+    started=$SECONDS
+    if bash tools/release-check.sh "$windows_build" "$windows_build-again"; then
+      summary+=("release: reproducible and signed ($((SECONDS - started)) s)")
+    else
+      summary+=("release: CHECK FAILED ($((SECONDS - started)) s)")
+      status=1
+    fi
+  fi
 else
   summary+=("windows: SETUP FAILED")
   status=1

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "tools/gui/driver.h"
 #include "win32/handles.h"
@@ -142,6 +143,19 @@ std::wstring ShortcutTarget(const std::wstring& shortcut) {
   return target;
 }
 
+// The names of the files in a folder.
+std::vector<std::wstring> FilesIn(const std::wstring& folder) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found;
+  const HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.emplace_back(found.cFileName);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return names;
+}
+
 bool SamePath(const std::wstring& a, const std::wstring& b) {
   return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
@@ -232,6 +246,19 @@ TEST_F(InstallerTest, InstallsForTheUserAloneStartsAndUninstallsAllButTheRemembe
   EXPECT_TRUE(Exists(Installed(L"README.txt")));
   EXPECT_TRUE(Exists(Installed(L"Uninstall.exe")));
   EXPECT_TRUE(SamePath(ShortcutTarget(shortcut_), Installed(L"Quillon.exe"))) << shortcut_;
+  // The licences of what is linked into the program, as gathered by the build.
+  const std::wstring licences = BuildPath(QUILLON_LICENCES);
+  const std::vector<std::wstring> texts = FilesIn(licences);
+  std::string all;
+  for (const auto& name : texts) {
+    const std::string text = Contents(licences + L"\\" + name);
+    EXPECT_TRUE(Contents(Installed(L"licences\\") + name) == text) << name;
+    all += text;
+  }
+  EXPECT_THAT(FilesIn(Installed(L"licences")), testing::UnorderedElementsAreArray(texts));
+  for (const char* part : {"GCC RUNTIME LIBRARY EXCEPTION", "winpthreads", "libstdc++.a",
+                           "GNU GENERAL PUBLIC LICENSE\n                       Version 3"})
+    EXPECT_THAT(all, testing::HasSubstr(part));
 
   EXPECT_EQ(TextValue(HKEY_CURRENT_USER, UninstallKey, L"DisplayName"), L"Quillon");
   const std::string version = QUILLON_VERSION_TEXT;
@@ -254,7 +281,7 @@ TEST_F(InstallerTest, InstallsForTheUserAloneStartsAndUninstallsAllButTheRemembe
 
   ASSERT_NO_FATAL_FAILURE(Uninstall());
 
-  for (const wchar_t* name : {L"Quillon.exe", L"README.txt", L"Uninstall.exe"}) {
+  for (const wchar_t* name : {L"Quillon.exe", L"README.txt", L"Uninstall.exe", L"licences"}) {
     EXPECT_FALSE(Exists(Installed(name))) << name;
   }
   EXPECT_FALSE(Exists(installDir_));

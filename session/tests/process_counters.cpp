@@ -77,11 +77,11 @@ unsigned long ProcessWindows() {
   return count.Windows;
 }
 
-std::size_t CommittedPrivateBytes() {
+std::size_t CommittedPrivateBytes(HANDLE process) {
   std::size_t total = 0;
   MEMORY_BASIC_INFORMATION region;
   const char* at = nullptr;
-  while (VirtualQuery(at, &region, sizeof region) == sizeof region) {
+  while (VirtualQueryEx(process, at, &region, sizeof region) == sizeof region) {
     if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) total += region.RegionSize;
     at = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
   }
@@ -102,7 +102,22 @@ std::size_t HeapBytesInUse() {
   return total;
 }
 
+PROCESS_MEMORY_COUNTERS_EX MemoryCounters(HANDLE process) {
+  PROCESS_MEMORY_COUNTERS_EX memory{};
+  memory.cb = sizeof memory;
+  GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
+  return memory;
+}
+
 }  // namespace
+
+// Wine keeps the commit charge (the pagefile figure, equal to the private bytes on Windows), which also
+// counts the image pages that relocation or writing made private; the walk of private regions does not.
+std::size_t PrivateBytesOf(HANDLE process) {
+  const PROCESS_MEMORY_COUNTERS_EX memory = MemoryCounters(process);
+  if (memory.PrivateUsage) return memory.PrivateUsage;
+  return memory.PagefileUsage ? memory.PagefileUsage : CommittedPrivateBytes(process);
+}
 
 TProcessCounters ReadProcessCounters() {
   const HANDLE self = GetCurrentProcess();
@@ -114,10 +129,8 @@ TProcessCounters ReadProcessCounters() {
   if (!counters.GdiObjects) counters.GdiObjects = GdiTableEntries();
   counters.UserObjects = GetGuiResources(self, GR_USEROBJECTS);
   if (!counters.UserObjects) counters.UserObjects = ProcessWindows();
-  PROCESS_MEMORY_COUNTERS_EX memory{};
-  memory.cb = sizeof memory;
-  GetProcessMemoryInfo(self, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
-  counters.PrivateBytes = memory.PrivateUsage ? memory.PrivateUsage : CommittedPrivateBytes();
+  const std::size_t privateUsage = MemoryCounters(self).PrivateUsage;
+  counters.PrivateBytes = privateUsage ? privateUsage : CommittedPrivateBytes(self);
   counters.HeapBytes = HeapBytesInUse();
   return counters;
 }

@@ -16,4 +16,7 @@ struct TProcessCounters {
 
 TProcessCounters ReadProcessCounters();
 
+// The committed private memory of a process (another one too, with a handle that may query and read it).
+std::size_t PrivateBytesOf(void* process);
+
 std::ostream& operator<<(std::ostream& out, const TProcessCounters& counters);

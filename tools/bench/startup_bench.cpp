@@ -11,10 +11,12 @@
 // ratios of each run's pair of the program and its limit ("pairs"), which the machine's jumps between
 // levels disturb far less.
 //
-//   startup_bench [--program PATH]... [RUNS]
+//   startup_bench [--program PATH]... [--remembered] [RUNS]
 //
 // RUNS defaults to 15, after one warm-up run of each. --program times another build of the program
-// instead of this tree's, and may be given more than once to compare builds in one run. Run it in a Wine
+// instead of this tree's, and may be given more than once to compare builds in one run. --remembered
+// starts each program with the user's credentials remembered, so that its dialog deciphers them as it
+// shows. Each program's private memory is read at its settled dialog. Run it in a Wine
 // session of tools/wine-session.sh, which leaves the windows unmanaged.
 #include <windows.h>
 #include <wininet.h>
@@ -32,6 +34,7 @@
 #include "service/tests/loopback_server.h"
 #include "service/tests/proxy_setting.h"
 #include "session/protocol.h"
+#include "session/tests/process_counters.h"
 #include "tools/gui/driver.h"
 #include "win32/executable.h"
 
@@ -85,26 +88,27 @@ HWND HiddenMainWindow(const gui::TProgram& program) {
 }
 
 struct TQuillonRun {
-  double StartUp, SignIn;
+  double StartUp, SignIn, PrivateKiB;
 };
 
-// One run of the program: start, sign in, exit.
-TQuillonRun RunQuillon(const std::string& path) {
+// One run of the program: start, sign in (remembering the credentials or not), exit.
+TQuillonRun RunQuillon(const std::string& path, bool remember) {
   const gui::TProgram program(path);
   HWND window = nullptr;
   const double startUp =
       Milliseconds(AwaitWindow(program, gui::SignInCaption, &window) - program.StartedAt());
   LetSettle(program);
+  const double privateKiB = PrivateBytesOf(program.Handle()) / 1024.0;
   HWND main = HiddenMainWindow(program);
   const gui::TSignInDialog dialog(window);
-  dialog.Type({User, Password, false});
+  dialog.Type({User, Password, remember});
   LetSettle(program);
   const auto pressed = TClock::now();
   gui::Click(dialog.LogIn());
   const double signIn = Milliseconds(AwaitVisible(main, "main window") - pressed);
   PostMessageA(main, WM_CLOSE, 0, 0);
   if (program.ExitCode() != 0) std::fprintf(stderr, "%s did not end cleanly\n", path.c_str());
-  return {startUp, signIn};
+  return {startUp, signIn, privateKiB};
 }
 
 double RunMinimal() {
@@ -180,22 +184,27 @@ double MedianRatio(const std::vector<double>& program, const std::vector<double>
   return Median(ratios);
 }
 
-void Bench(const std::vector<std::string>& programs, int runs) {
+void Bench(const std::vector<std::string>& programs, bool remembered, int runs) {
   TLoopbackServer server([](const auto&) { return TLoopbackServer::Reply(200, Answer); });
   TProxySetting proxy(server.Port());
   const std::string address = BuildRequestUrl(1, {"key"}, {MakeSignInKey(User, Password)});
 
   // Wine is still tearing an ended process's windows down for a while; a start then is slower.
   const auto quiet = [] { Sleep(300); };
-  std::vector<std::vector<double>> startUp(programs.size()), signIn(programs.size());
+  std::vector<std::vector<double>> startUp(programs.size()), signIn(programs.size()),
+      privateKiB(programs.size());
   std::vector<double> minimal, fresh, here, limitStartUp, limitSignIn;
   for (int run = -1; run < runs; ++run) {
     const bool counted = run >= 0;  // the warm-up brings the files into the cache
     for (std::size_t p = 0; p < programs.size(); ++p) {
-      gui::ForgetRememberedCredentials();
-      const TQuillonRun timed = RunQuillon(programs[p]);
+      // Remembered, each run leaves them for the next, the warm-up for the first.
+      if (!remembered) gui::ForgetRememberedCredentials();
+      const TQuillonRun timed = RunQuillon(programs[p], remembered);
       quiet();
-      if (counted) startUp[p].push_back(timed.StartUp), signIn[p].push_back(timed.SignIn);
+      if (counted) {
+        startUp[p].push_back(timed.StartUp), signIn[p].push_back(timed.SignIn);
+        privateKiB[p].push_back(timed.PrivateKiB);
+      }
     }
     // The limits right after the programs, so that each pair meets the machine in the same state.
     const double ls = RunLimitStartup();
@@ -214,7 +223,8 @@ void Bench(const std::vector<std::string>& programs, int runs) {
 
   const double m = Median(minimal), f = Median(fresh), h = Median(here);
   const double ls = Median(limitStartUp), li = Median(limitSignIn);
-  std::printf("medians (and minimums) of %d runs each\n", runs);
+  std::printf("medians (and minimums) of %d runs each%s\n", runs,
+              remembered ? ", credentials remembered" : "");
   std::printf("minimal_window.exe to its window     %7.1f ms (%5.1f)\n", m, Min(minimal));
   std::printf("limit_startup.exe to its dialog      %7.1f ms (%5.1f)\n", ls, Min(limitStartUp));
   std::printf("bare request in a fresh process      %7.1f ms (%5.1f)\n", f, Min(fresh));
@@ -233,6 +243,8 @@ void Bench(const std::vector<std::string>& programs, int runs) {
                 Min(startUp[p]) / Min(limitStartUp), MedianRatio(startUp[p], limitStartUp));
     std::printf("  sign-in                            %7.2f x limit (%.2f), pairs %.2f\n", i / li,
                 Min(signIn[p]) / Min(limitSignIn), MedianRatio(signIn[p], limitSignIn));
+    std::printf("  private memory at the dialog       %7.0f KiB (%.0f)\n", Median(privateKiB[p]),
+                Min(privateKiB[p]));
   }
 }
 
@@ -241,20 +253,23 @@ void Bench(const std::vector<std::string>& programs, int runs) {
 int main(int argc, char** argv) {
   int runs = 15;
   std::vector<std::string> programs;
+  bool remembered = false;
   for (int i = 1; i < argc; ++i) {
     const std::string_view argument = argv[i];
     if (argument == "--program" && i + 1 < argc) {
       programs.emplace_back(argv[++i]);
+    } else if (argument == "--remembered") {
+      remembered = true;
     } else if (const long n = std::strtol(argv[i], nullptr, 10); n > 0) {
       runs = static_cast<int>(n);
     } else {
-      std::fprintf(stderr, "usage: startup_bench [--program PATH]... [RUNS]\n");
+      std::fprintf(stderr, "usage: startup_bench [--program PATH]... [--remembered] [RUNS]\n");
       return 2;
     }
   }
   if (programs.empty()) programs.emplace_back(QUILLON_EXE);
   try {
-    Bench(programs, runs);
+    Bench(programs, remembered, runs);
   } catch (const std::exception& error) {  // gui::EStepFailed included
     std::fprintf(stderr, "startup_bench: %s\n", error.what());
     return 1;
