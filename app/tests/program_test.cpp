@@ -196,7 +196,7 @@ TEST_F(ProgramTest, LibrariesPlantedBesideTheProgramAreNeverLoaded) {
   constexpr std::string_view Names[] = {"rpcrt4",  "combase", "ole32",    "oleaut32", "msimg32",
                                         "mpr",     "shcore",  "shlwapi",  "shell32",  "ws2_32",
                                         "wininet", "urlmon",  "msxml6",   "msxml3",   "dwmapi",
-                                        "secur32", "crypt32", "iphlpapi", "dnsapi"};
+                                        "secur32", "crypt32", "iphlpapi", "dnsapi",   "bcrypt"};
   char temp[MAX_PATH];
   GetTempPathA(MAX_PATH, temp);
   const std::string folder = std::string(temp) + "quillon-planted\\";
@@ -237,10 +237,16 @@ TEST_F(ProgramTest, LibrariesPlantedBesideTheProgramAreNeverLoaded) {
     }
   } noneRan{loaded};
   const TProgram program(folder + "Quillon.exe");
-  gui::AwaitSignInDialog(program.Pid()).SignIn("alice", "");
+  // Remembered, so that the journey enciphers and, shown again, deciphers.
+  const gui::TSignInDialog first = gui::AwaitSignInDialog(program.Pid());
+  gui::SetChecked(first.RememberMe(), true);
+  first.SignIn("alice", "");
   const auto main = gui::AwaitMainWindow(program.Pid());
   main.LogOut();
-  gui::AwaitSignInDialog(program.Pid()).SignIn("alice", "");
+  const gui::TSignInDialog again = gui::AwaitSignInDialog(program.Pid());
+  EXPECT_EQ(again.Shown(), (gui::TFields{"alice", "", true}));
+  gui::SetChecked(again.RememberMe(), false);
+  again.SignIn("alice", "");
   gui::Await("the main window comes back", [&] { return IsWindowVisible(main.Handle()) != FALSE; });
   main.Exit(program);
   EXPECT_EQ(program.ExitCode(), 0);
