@@ -248,11 +248,11 @@ TEST_F(InstallerTest, InstallsForTheUserAloneStartsAndUninstallsAllButTheRemembe
   EXPECT_TRUE(SamePath(ShortcutTarget(shortcut_), Installed(L"Quillon.exe"))) << shortcut_;
   // The licences of what is linked into the program, as gathered by the build.
   const std::wstring licences = BuildPath(QUILLON_LICENCES);
-  const std::wstring built = licences + L"\\";
+  const std::wstring gathered = licences + L"\\";
   const std::vector<std::wstring> texts = FilesIn(licences);
   std::string all;
   for (const auto& name : texts) {
-    const std::string text = Contents(built + name);
+    const std::string text = Contents(gathered + name);
     EXPECT_TRUE(Contents(Installed(L"licences\\") + name) == text) << name;
     all += text;
   }
