@@ -63,11 +63,12 @@ TTripleDesContext::~TTripleDesContext() = default;
 void TTripleDesContext::Transform(unsigned char* blocks, std::size_t count) {
   unsigned char* chain = cipher_->Chain;
   for (unsigned char* block = blocks; block != blocks + count * 8; block += 8) {
-    unsigned char iv[8], next[8];
+    unsigned char iv[8], cipherBlock[8];
     std::copy(chain, chain + 8, iv);
-    std::copy(block, block + 8, next);
     if (encrypt_)
       for (int i = 0; i < 8; ++i) block[i] ^= chain[i];
+    else
+      std::copy(block, block + 8, cipherBlock);
     ULONG written = 0;
     // In place, as both calls allow.
     const NTSTATUS status =
@@ -78,8 +79,7 @@ void TTripleDesContext::Transform(unsigned char* blocks, std::size_t count) {
       std::copy(block, block + 8, chain);
     } else {
       for (int i = 0; i < 8; ++i) block[i] ^= chain[i];
-      std::copy(next, next + 8, chain);
+      std::copy(cipherBlock, cipherBlock + 8, chain);
     }
-    SecureZeroMemory(next, sizeof next);
   }
 }

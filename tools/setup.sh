@@ -16,8 +16,8 @@ packages=(
   libcpp-httplib-dev x11-apps imagemagick
   # a real caching proxy between the program and a test service (the tests start their own squid)
   squid
-  # release artefacts
-  nsis zip
+  # release artefacts, and signing them (the release check signs with a throwaway certificate)
+  nsis zip osslsigncode openssl
 )
 
 # Wine takes a program's ANSI code page from its locale: the tests' prefixes in other code pages need
