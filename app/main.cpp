@@ -3,13 +3,18 @@
 #include <exception>
 
 #include "app/main_form.h"
+#include "quillon_config.h"
 #include "session/login_form.h"
 #include "ui/message.h"
+#include "win32/handles.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // Before anything is loaded by name: a DLL planted beside the program (a downloads folder) must never
   // be taken for a system one.
   SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  // Held to the end: the installer and the uninstaller look for it, as they can neither replace nor
+  // remove a program that runs.
+  const TKernelHandle running(CreateMutexW(nullptr, FALSE, QUILLON_RUNNING_MUTEX));
   int exitCode = 1;
   try {
     Application.Initialize(instance);
