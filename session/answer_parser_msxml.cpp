@@ -225,11 +225,14 @@ std::optional<TAnswerDocument> LoadAnswerDocument(std::string_view answer) {
         FAILED(document->put_resolveExternals(VARIANT_FALSE)) ||
         FAILED(document->put_preserveWhiteSpace(VARIANT_TRUE)))
       return std::nullopt;
-    VARIANT prohibit;
-    VariantInit(&prohibit);
-    prohibit.vt = VT_BOOL;
-    prohibit.boolVal = VARIANT_TRUE;
-    if (!SetProperty(document.Get(), L"ProhibitDTD", prohibit)) return std::nullopt;
+    VARIANT on;
+    VariantInit(&on);
+    on.vt = VT_BOOL;
+    on.boolVal = VARIANT_TRUE;
+    if (!SetProperty(document.Get(), L"ProhibitDTD", on)) return std::nullopt;
+    // Tabs and line breaks written in attribute values become spaces, as XML asks and as Wine's MSXML
+    // does anyway: MSXML 6 on Windows keeps them unless told.
+    if (!SetProperty(document.Get(), L"NormalizeAttributeValues", on)) return std::nullopt;
     VARIANT depth;
     VariantInit(&depth);
     depth.vt = VT_I4;
