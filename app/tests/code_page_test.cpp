@@ -44,28 +44,33 @@ const TCodePageCase Cases[] = {
 };
 
 // The program under the case's file name, in a folder whose name holds "Ł", which none of the code pages
-// has (a profile such as C:\Users\Łukasz): its own path cannot be had in ANSI. Removed again at the end.
+// has (a profile such as C:\Users\Łukasz), and started from there: its own path cannot be had in ANSI.
+// Removed again at the end.
 class TProgramCopy {
  public:
-  explicit TProgramCopy(const char* fileName) {
+  explicit TProgramCopy(const char* fileName) : name_(std::string(".\\") + fileName) {
     wchar_t temp[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, previous_);
     GetTempPathW(MAX_PATH, temp);
     folder_ = std::wstring(temp) + L"\u0141ukasz";
-    path_ = folder_ + L"\\" + gui::WideText(fileName);
     CreateDirectoryW(folder_.c_str(), nullptr);
-    if (!CopyFileW(gui::WideText(gui::WindowsPath(QUILLON_EXE_4690)).c_str(), path_.c_str(), FALSE))
-      throw gui::EStepFailed(std::string("cannot copy the program to a folder for ") + fileName);
+    if (!SetCurrentDirectoryW(folder_.c_str()) ||
+        !CopyFileA(gui::WindowsPath(QUILLON_EXE_4690).c_str(), name_.c_str(), FALSE))
+      throw gui::EStepFailed("cannot copy the program to " + name_ + " in a folder of its own");
   }
   ~TProgramCopy() {
-    DeleteFileW(path_.c_str());
+    DeleteFileA(name_.c_str());
+    SetCurrentDirectoryW(previous_);
     RemoveDirectoryW(folder_.c_str());
   }
   TProgramCopy(const TProgramCopy&) = delete;
   TProgramCopy& operator=(const TProgramCopy&) = delete;
-  const std::wstring& Path() const { return path_; }
+  const std::string& Path() const { return name_; }
 
  private:
-  std::wstring folder_, path_;
+  std::string name_;
+  std::wstring folder_;
+  wchar_t previous_[MAX_PATH] = {};
 };
 
 // A refused and an accepted sign-in, then a start that shows what the accepted one stored.

@@ -126,42 +126,6 @@ class InstallerTest : public testing::Test {
 
   std::wstring Installed(const wchar_t* name) const { return installDir_ + L"\\" + name; }
 
-  // While the installed program runs, neither installer nor uninstaller goes on: shown, they ask to close
-  // it and try again; silent, they end with ERROR_SHARING_VIOLATION. The uninstaller that Settings runs
-  // hands over to a copy of itself and ends with 0 whatever the copy does; in its own folder (_?=) it is
-  // the one that ends.
-  void RefuseWhileTheProgramRuns() {
-    const std::wstring setup = L"\"" + BuildPath(QUILLON_INSTALLER) + L"\"";
-    const std::wstring uninstall = TextValue(HKEY_CURRENT_USER, UninstallKey, L"UninstallString");
-    const struct {
-      std::wstring Command;
-      const char* Caption;  // of the question; none when silent
-      bool RetryFirst;
-      DWORD ExitCode;
-    } runs[] = {
-        {setup + L" /S", nullptr, false, ERROR_SHARING_VIOLATION},
-        {setup, "Quillon Setup", true, ERROR_SHARING_VIOLATION},
-        {uninstall + L" /S", nullptr, false, 0},
-        {uninstall + L" /S _?=" + installDir_, nullptr, false, ERROR_SHARING_VIOLATION},
-        {uninstall, "Quillon Uninstall", true, 0},
-    };
-    for (const auto& run : runs) {
-      SCOPED_TRACE(std::string(run.Command.begin(), run.Command.end()));
-      const auto answer = [&] {
-        if (!run.Caption) return;
-        if (run.RetryFirst) gui::DismissMessageBox(run.Caption, 0, gui::TBoxLook::RetryCancel, IDRETRY);
-        EXPECT_THAT(gui::DismissMessageBox(run.Caption, 0, gui::TBoxLook::RetryCancel, IDCANCEL),
-                    testing::HasSubstr("Quillon is running. Close it, then choose Retry"));
-      };
-      // A silent run that asked would not end.
-      EXPECT_EQ(RunToEnd(run.Command, 60s, answer), run.ExitCode);
-      for (const wchar_t* name : {L"Quillon.exe", L"README.txt", L"Uninstall.exe"})
-        EXPECT_TRUE(Exists(Installed(name))) << name;
-      EXPECT_TRUE(Exists(shortcut_));
-      ASSERT_EQ(TextValue(HKEY_CURRENT_USER, UninstallKey, L"DisplayName"), L"Quillon");
-    }
-  }
-
   std::wstring installDir_;
   std::wstring shortcut_;
 };
@@ -292,16 +256,44 @@ TEST_F(InstallerTest, InstallsForTheUserAloneStartsAndUninstallsAllButTheRemembe
     const std::wstring installed = Installed(L"Quillon.exe");
     const gui::TProgram program(std::string(installed.begin(), installed.end()));
     const auto dialog = gui::AwaitSignInDialog(program.Pid(), 30s);
-    ASSERT_NO_FATAL_FAILURE(RefuseWhileTheProgramRuns());
-    // Retry looks again: once the program has ended, the installer goes on to its first page.
-    RunToEnd(L"\"" + BuildPath(QUILLON_INSTALLER) + L"\"", 60s, [&] {
+    // While it runs, neither installer nor uninstaller goes on: shown, they ask to close it and try again;
+    // silent, they end with ERROR_SHARING_VIOLATION. The uninstaller that Settings runs hands over to a copy
+    // of itself and ends with 0 whatever the copy does; in its own folder (_?=) it is the one that ends.
+    const std::wstring setup = L"\"" + BuildPath(QUILLON_INSTALLER) + L"\"";
+    const std::wstring uninstall = TextValue(HKEY_CURRENT_USER, UninstallKey, L"UninstallString");
+    const struct {
+      std::wstring Command;
+      const char* Asks;  // the question's caption; none when silent
+      DWORD ExitCode;
+    } runs[] = {{setup + L" /S", nullptr, ERROR_SHARING_VIOLATION},
+                {uninstall + L" /S", nullptr, 0},
+                {uninstall + L" /S _?=" + installDir_, nullptr, ERROR_SHARING_VIOLATION},
+                {uninstall, "Quillon Uninstall", 0},
+                {setup, "Quillon Setup", ERROR_SHARING_VIOLATION}};
+    for (const auto& run : runs) {
+      SCOPED_TRACE(std::string(run.Command.begin(), run.Command.end()));
+      const auto answer = [&] {
+        if (!run.Asks) return;
+        EXPECT_THAT(gui::DismissMessageBox(run.Asks, 0, gui::TBoxLook::RetryCancel, IDCANCEL),
+                    testing::HasSubstr("Quillon is running. Close it, then choose Retry"));
+      };
+      // A silent run that asked would not end.
+      EXPECT_EQ(RunToEnd(run.Command, 60s, answer), run.ExitCode);
+      for (const wchar_t* name : {L"Quillon.exe", L"README.txt", L"Uninstall.exe"})
+        EXPECT_TRUE(Exists(Installed(name))) << name;
+      EXPECT_TRUE(Exists(shortcut_));
+      ASSERT_EQ(TextValue(HKEY_CURRENT_USER, UninstallKey, L"DisplayName"), L"Quillon");
+    }
+    // Retry looks again: while the program runs it asks once more; once it has ended, setup goes on.
+    RunToEnd(setup, 60s, [&] {
+      gui::DismissMessageBox("Quillon Setup", 0, gui::TBoxLook::RetryCancel, IDRETRY);
       gui::Window("Quillon Setup");
       gui::Click(dialog.Cancel());
       // Ended, so that the uninstaller can remove it.
       EXPECT_EQ(program.ExitCode(), 0);
       gui::DismissMessageBox("Quillon Setup", 0, gui::TBoxLook::RetryCancel, IDRETRY);
       HWND page = nullptr;
-      gui::Await("the installer shows the page for its folder", [&] {
+      gui::Await("setup shows the page for its folder", [&] {
         page = gui::FindVisible("Quillon Setup", 0, true);
         return page && !gui::Controls(page, "Edit").empty();
       });

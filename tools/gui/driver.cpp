@@ -230,27 +230,15 @@ bool EndWindowsSession() {
   return WaitUntil([&] { return !wineboot.Running(); }, 30s);
 }
 
-std::wstring WideText(const std::string& text) {
-  std::wstring wide(text.size(), L'\0');
-  wide.resize(static_cast<std::size_t>(MultiByteToWideChar(
-      CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), static_cast<int>(wide.size()))));
-  return wide;
-}
-
 TProgram::TProgram(const std::string& path, const std::string& arguments) {
-  const std::string command = Quoted(WindowsPath(path)) + (arguments.empty() ? "" : ' ' + arguments);
-  Start(WideText(command), command);
-}
-
-TProgram::TProgram(const std::wstring& path) { Start(L'"' + path + L'"', "a path outside the code page"); }
-
-void TProgram::Start(std::wstring command, const std::string& shown) {
-  STARTUPINFOW startup{};
+  STARTUPINFOA startup{};
   startup.cb = sizeof startup;
+  std::string command = Quoted(WindowsPath(path));
+  if (!arguments.empty()) command += ' ' + arguments;
   startedAt_ = std::chrono::steady_clock::now();
-  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                       &info_))
-    throw EStepFailed("cannot start " + shown + " (error " + std::to_string(GetLastError()) + ")");
+    throw EStepFailed("cannot start " + command + " (error " + std::to_string(GetLastError()) + ")");
 }
 
 TProgram::~TProgram() {

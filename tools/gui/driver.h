@@ -95,15 +95,11 @@ bool EndWindowsSession();
 
 // A Unix path of the build tree as Wine's Z: drive sees it; other paths stay as they are.
 std::string WindowsPath(std::string path);
-// A text of the ANSI code page in UTF-16.
-std::wstring WideText(const std::string& text);
 
 // A program started as a process of its own; ended by force if it still runs when this goes.
 class TProgram {
  public:
   explicit TProgram(const std::string& path, const std::string& arguments = {});
-  // A path that the ANSI code page cannot hold.
-  explicit TProgram(const std::wstring& path);
   ~TProgram();
   TProgram(const TProgram&) = delete;
   TProgram& operator=(const TProgram&) = delete;
@@ -117,8 +113,6 @@ class TProgram {
   long ExitCode(TDuration timeout = 15s) const;
 
  private:
-  void Start(std::wstring command, const std::string& shown);
-
   PROCESS_INFORMATION info_{};
   std::chrono::steady_clock::time_point startedAt_;
 };
