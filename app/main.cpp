@@ -4,8 +4,10 @@
 #include <exception>
 
 #include "app/main_form.h"
+#include "quillon_config.h"
 #include "session/login_form.h"
 #include "ui/message.h"
+#include "win32/handles.h"
 
 // Takes the place of libstdc++'s default terminate handler, which would print the uncaught exception's
 // type to a console that this program does not have, and which brings the whole demangler with it. An
@@ -18,6 +20,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // Before anything is loaded by name: a DLL planted beside the program (a downloads folder) must never
   // be taken for a system one.
   SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  // Held to the end: the installer and the uninstaller look for it, as they can neither replace nor
+  // remove a program that runs.
+  const TKernelHandle running(CreateMutexW(nullptr, FALSE, QUILLON_RUNNING_MUTEX));
   int exitCode = 1;
   try {
     Application.Initialize(instance);

@@ -21,15 +21,16 @@ std::string TrimVersionText(std::string text) {
 
 #ifdef _WIN32
 std::string GetVersionText(bool trim) {
-  const std::string path = ExecutablePath();
+  const std::wstring path = ExecutablePath();
+  if (path.empty()) return {};
   DWORD ignored = 0;
-  const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+  const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
   if (size == 0) return {};
   std::vector<char> data(size);
-  if (!GetFileVersionInfoA(path.c_str(), 0, size, data.data())) return {};
+  if (!GetFileVersionInfoW(path.c_str(), 0, size, data.data())) return {};
   void* value = nullptr;
   UINT length = 0;
-  if (!VerQueryValueA(data.data(), "\\", &value, &length) || length < sizeof(VS_FIXEDFILEINFO)) return {};
+  if (!VerQueryValueW(data.data(), L"\\", &value, &length) || length < sizeof(VS_FIXEDFILEINFO)) return {};
   const auto* info = static_cast<const VS_FIXEDFILEINFO*>(value);
   if (info->dwSignature != 0xFEEF04BD) return {};
   const std::string text = JoinVersion(HIWORD(info->dwFileVersionMS), LOWORD(info->dwFileVersionMS),

@@ -1,13 +1,13 @@
 ; Per-user installer of Quillon: no administrator rights, everything inside the user's own profile.
 ; makensis -DVERSION=a.b.c.d -DPROGRAM=<Quillon.exe> -DREADME=<README.txt> -DLICENCES=<licences.nsh>
-;          -DOUTFILE=<setup.exe> [-DICON=<.ico>] [-DSIGN=<command that signs the file named after it>]
-;          installer.nsi
+;          -DOUTFILE=<setup.exe> -DRUNNING_MUTEX=<name> [-DICON=<.ico>]
+;          [-DSIGN=<command that signs the file named after it>] installer.nsi
 ; The program is 64-bit only, so the installer may be too (and a Wine without 32-bit support runs it).
 Target amd64-unicode
 SetCompressor /SOLID lzma
 
-!ifndef VERSION | PROGRAM | README | LICENCES | OUTFILE
-  !error "VERSION, PROGRAM, README, LICENCES and OUTFILE must be defined on the command line"
+!ifndef VERSION | PROGRAM | README | LICENCES | OUTFILE | RUNNING_MUTEX
+  !error "VERSION, PROGRAM, README, LICENCES, OUTFILE and RUNNING_MUTEX must be defined on the command line"
 !endif
 ; The build's own times stay out of the installer: its files take the time of their installation.
 SetDateSave off
@@ -23,6 +23,7 @@ SetDateSave off
 !include "FileFunc.nsh"
 !include "LogicLib.nsh"
 !include "WinVer.nsh"
+!include "Win\WinNT.nsh"
 
 Name "Quillon"
 OutFile "${OUTFILE}"
@@ -52,6 +53,22 @@ VIAddVersionKey "LegalCopyright" "Copyright Brovik"
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
 
+; A running Quillon.exe can be neither replaced nor removed: an uninstaller that went on would leave it
+; behind without its entry in Settings > Apps. The program holds this mutex in the user's session while it
+; runs. A silent run shows no question and ends with ERROR_SHARING_VIOLATION (32), the error that writing
+; or deleting the running program's file would meet; so does Cancel.
+!macro RefuseWhileQuillonRuns ACTION
+  retry:
+  System::Call 'kernel32::OpenMutexW(i ${SYNCHRONIZE}, i 0, w "${RUNNING_MUTEX}") p .r0'
+  ${If} $0 P<> 0
+    System::Call 'kernel32::CloseHandle(p r0)'
+    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Quillon is running. Close it, then choose Retry to ${ACTION} \
+      it." /SD IDCANCEL IDRETRY retry
+    SetErrorLevel 32
+    Quit
+  ${EndIf}
+!macroend
+
 ; Quillon.exe imports user32 functions that came with Windows 10 version 1607 (build 14393): on an older
 ; Windows the loader would stop it with an error that tells the user nothing. A silent installation shows
 ; no message and ends with ERROR_OLD_WIN_VERSION, for the script that ran it.
@@ -62,6 +79,11 @@ Function .onInit
     SetErrorLevel 1150
     Quit
   ${EndIf}
+  !insertmacro RefuseWhileQuillonRuns "install"
+FunctionEnd
+
+Function un.onInit
+  !insertmacro RefuseWhileQuillonRuns "uninstall"
 FunctionEnd
 
 Section "Quillon"

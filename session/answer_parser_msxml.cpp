@@ -1,4 +1,4 @@
-// The windows tree reads answers with MSXML 6, through COM, which the parser initialises on its thread.
+// The windows tree reads answers with MSXML 6, through the COM apartment of the thread that reads them.
 
 #include <windows.h>
 
@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "session/answer_document.h"
+#include "win32/com_apartment.h"
 #include "win32/system_library.h"
 
 namespace {
@@ -191,26 +192,11 @@ bool SetProperty(IXMLDOMDocument2* document, const wchar_t* name, VARIANT value)
   return SUCCEEDED(document->setProperty(property.Get(), value));
 }
 
-// COM on the thread that reads answers, from its first answer until the thread ends, so that nothing on
-// the way to the first screen waits for it.
-class TComApartment {
- public:
-  TComApartment() : initialized_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-  ~TComApartment() {
-    if (initialized_) CoUninitialize();
-  }
-  TComApartment(const TComApartment&) = delete;
-  TComApartment& operator=(const TComApartment&) = delete;
-
- private:
-  bool initialized_;
-};
-
 // A new, empty MSXML 6 document; null when COM or MSXML cannot make one.
 TComPtr<IXMLDOMDocument2> NewDocument() {
   // MSXML 6 hands its classes on to msxml3, which it loads by name.
   [[maybe_unused]] static const bool Loaded = (LoadSystemLibraries({"msxml3.dll"}), true);
-  thread_local const TComApartment Apartment;
+  EnsureComApartment();
   TComPtr<IXMLDOMDocument2> document;
   CLSID documentClass;
   if (SUCCEEDED(CLSIDFromProgID(L"Msxml2.DOMDocument.6.0", &documentClass)) &&
@@ -239,11 +225,14 @@ std::optional<TAnswerDocument> LoadAnswerDocument(std::string_view answer) {
         FAILED(document->put_resolveExternals(VARIANT_FALSE)) ||
         FAILED(document->put_preserveWhiteSpace(VARIANT_TRUE)))
       return std::nullopt;
-    VARIANT prohibit;
-    VariantInit(&prohibit);
-    prohibit.vt = VT_BOOL;
-    prohibit.boolVal = VARIANT_TRUE;
-    if (!SetProperty(document.Get(), L"ProhibitDTD", prohibit)) return std::nullopt;
+    VARIANT on;
+    VariantInit(&on);
+    on.vt = VT_BOOL;
+    on.boolVal = VARIANT_TRUE;
+    if (!SetProperty(document.Get(), L"ProhibitDTD", on)) return std::nullopt;
+    // Tabs and line breaks written in attribute values become spaces, as XML asks and as Wine's MSXML
+    // does anyway: MSXML 6 on Windows keeps them unless told.
+    if (!SetProperty(document.Get(), L"NormalizeAttributeValues", on)) return std::nullopt;
     VARIANT depth;
     VariantInit(&depth);
     depth.vt = VT_I4;

@@ -11,6 +11,7 @@
 #include "session/session_state.h"
 #include "ui/link_label.h"
 #include "ui/message.h"
+#include "win32/com_apartment.h"
 
 namespace {
 
@@ -18,6 +19,8 @@ constexpr int UsernameLabelId = 101;
 constexpr int PasswordLabelId = 102;
 
 void OpenAccountPage(const char* path) {
+  // A link may be pressed before the dialog's readying has made the apartment.
+  EnsureComApartment();
   const std::string address = std::string("https://") + QUILLON_ACCOUNT_SITE_HOST + path;
   ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }

@@ -13,8 +13,13 @@ TApplication Application;
 
 void TApplication::Initialize(HINSTANCE instance) {
   instance_ = instance;
-  // The manifest asks for this already; a program without it (a test) gets the same layout rules.
-  SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+  // The manifest asks for this already; a program without it (a test) gets the same layout rules. Looked
+  // up, not imported: Windows 10 before version 1703 lacks it, and takes the manifest's fallback instead.
+  using TSetAwareness = BOOL(WINAPI*)(DPI_AWARENESS_CONTEXT);
+  // By way of void (*)(), the type that any function pointer may pass through unwarned.
+  if (const auto found = reinterpret_cast<void (*)()>(
+          GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext")))
+    reinterpret_cast<TSetAwareness>(found)(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
   TForm::Register();

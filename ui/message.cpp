@@ -21,7 +21,7 @@ std::string ApplicationTitle(std::string_view executablePath, const TCodePage& c
 void ShowMessage(const std::string& text) {
   PrepareFirstWindow();
   // No owner: the box is centred on the screen; task-modal: every window of the program waits for it.
-  MessageBoxA(nullptr, text.c_str(), ApplicationTitle(ExecutablePath(), SystemCodePage()).c_str(),
+  MessageBoxA(nullptr, text.c_str(), ApplicationTitle(ExecutableFileName(), SystemCodePage()).c_str(),
               MB_OK | MB_TASKMODAL);
 }
 #endif

@@ -31,10 +31,10 @@ const TCodePage& SystemCodePage() {
   return System;
 }
 
-std::string ExecutablePath() {
-  std::string path(MAX_PATH, '\0');
+std::wstring ExecutablePath() {
+  std::wstring path(MAX_PATH, L'\0');
   for (;;) {
-    const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
     if (length == 0) return {};
     if (length < path.size()) {
       path.resize(length);
@@ -45,5 +45,16 @@ std::string ExecutablePath() {
   }
 }
 
-std::string ExecutableFileName() { return std::string(FileNameOf(ExecutablePath(), SystemCodePage())); }
+std::string ExecutableFileName() {
+  const std::wstring path = ExecutablePath();
+  const std::size_t separator = path.find_last_of(L"\\/");
+  const std::wstring name = separator == std::wstring::npos ? path : path.substr(separator + 1);
+  if (name.empty()) return {};
+  const int wide = static_cast<int>(name.size());
+  const int size = WideCharToMultiByte(CP_ACP, 0, name.data(), wide, nullptr, 0, nullptr, nullptr);
+  if (size <= 0) return {};
+  std::string text(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_ACP, 0, name.data(), wide, text.data(), size, nullptr, nullptr);
+  return text;
+}
 #endif

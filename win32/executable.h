@@ -20,9 +20,11 @@ std::string_view FileNameOf(std::string_view path, const TCodePage& codePage);
 // The running system's rules (CharNextA, CharLowerBuffA).
 const TCodePage& SystemCodePage();
 
-// Full path of the running program's executable, in the ANSI code page; empty if it cannot be had.
-std::string ExecutablePath();
+// Full path of the running program's executable; empty if it cannot be had. In UTF-16: a folder such as
+// the user's profile may hold characters that the ANSI code page lacks.
+std::wstring ExecutablePath();
 
-// The executable's file name with its extension: the HTTP user agent.
+// The executable's file name with its extension, in the ANSI code page: the HTTP user agent, and what the
+// application title is cut from.
 std::string ExecutableFileName();
 #endif

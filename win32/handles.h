@@ -38,6 +38,7 @@ inline void DeleteMemoryDc(HDC dc) { DeleteDC(dc); }
 inline void DestroyPopupMenu(HMENU menu) { DestroyMenu(menu); }
 inline void CloseKey(HKEY key) { RegCloseKey(key); }
 inline void CloseInternet(HINTERNET handle) { InternetCloseHandle(handle); }
+inline void CloseKernelObject(HANDLE handle) { CloseHandle(handle); }
 }  // namespace owner_detail
 
 using TFont = TOwner<HFONT, owner_detail::DeleteFont>;
@@ -46,6 +47,7 @@ using TMemoryDc = TOwner<HDC, owner_detail::DeleteMemoryDc>;
 using TMenu = TOwner<HMENU, owner_detail::DestroyPopupMenu>;
 using TKeyHandle = TOwner<HKEY, owner_detail::CloseKey>;
 using TInternetHandle = TOwner<HINTERNET, owner_detail::CloseInternet>;
+using TKernelHandle = TOwner<HANDLE, owner_detail::CloseKernelObject>;
 
 // The device context of a window (GetDC), released with it.
 class TWindowDc {

@@ -1,5 +1,6 @@
 // Quillon.exe in the system's ANSI code page: its message box caption and user agent come from its file
-// name, and the user's, the service's and the registry's texts keep their characters. The windows tree
+// name, its caption's version from its own file wherever that lies, and the user's, the service's and the
+// registry's texts keep their characters. The windows tree
 // runs this in a Wine prefix for each code page (1252, 932, 1251); each run takes the rows of its own.
 #include <gtest/gtest.h>
 
@@ -42,23 +43,34 @@ const TCodePageCase Cases[] = {
      "\xD0\x9E\xD1\x82\xD0\xBA\xD0\xB0\xD0\xB7\xD0\xB0\xD0\xBD\xD0\xBE", "\xCE\xF2\xEA\xE0\xE7\xE0\xED\xEE"},
 };
 
-// The program under the case's file name, removed again at the end.
+// The program under the case's file name, in a folder whose name holds "Ł", which none of the code pages
+// has (a profile such as C:\Users\Łukasz), and started from there: its own path cannot be had in ANSI.
+// Removed again at the end.
 class TProgramCopy {
  public:
-  explicit TProgramCopy(const char* fileName) {
-    char folder[MAX_PATH];
-    GetTempPathA(MAX_PATH, folder);
-    path_ = std::string(folder) + fileName;
-    if (!CopyFileA(gui::WindowsPath(QUILLON_EXE).c_str(), path_.c_str(), FALSE))
-      throw gui::EStepFailed("cannot copy the program to " + path_);
+  explicit TProgramCopy(const char* fileName) : name_(std::string(".\\") + fileName) {
+    wchar_t temp[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, previous_);
+    GetTempPathW(MAX_PATH, temp);
+    folder_ = std::wstring(temp) + L"\u0141ukasz";
+    CreateDirectoryW(folder_.c_str(), nullptr);
+    if (!SetCurrentDirectoryW(folder_.c_str()) ||
+        !CopyFileA(gui::WindowsPath(QUILLON_EXE_4690).c_str(), name_.c_str(), FALSE))
+      throw gui::EStepFailed("cannot copy the program to " + name_ + " in a folder of its own");
   }
-  ~TProgramCopy() { DeleteFileA(path_.c_str()); }
+  ~TProgramCopy() {
+    DeleteFileA(name_.c_str());
+    SetCurrentDirectoryW(previous_);
+    RemoveDirectoryW(folder_.c_str());
+  }
   TProgramCopy(const TProgramCopy&) = delete;
   TProgramCopy& operator=(const TProgramCopy&) = delete;
-  const std::string& Path() const { return path_; }
+  const std::string& Path() const { return name_; }
 
  private:
-  std::string path_;
+  std::string name_;
+  std::wstring folder_;
+  wchar_t previous_[MAX_PATH] = {};
 };
 
 // A refused and an accepted sign-in, then a start that shows what the accepted one stored.
@@ -92,6 +104,7 @@ void SignInAndStartAgain(const TCodePageCase* c) {
     dialog.Type({c->User, c->Password, true});
     gui::Click(dialog.LogIn());
     const auto main = gui::AwaitMainWindow(program.Pid());
+    EXPECT_EQ(gui::Text(main.Handle()), "Quillon V4.6.9");
     EXPECT_EQ(main.Labels()[0], std::string("User name: ") + c->User);
     main.Exit(program);
     EXPECT_EQ(program.ExitCode(), 0);

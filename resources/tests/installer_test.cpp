@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -61,9 +62,11 @@ std::wstring TextValue(HKEY root, const wchar_t* path, const wchar_t* name) {
   return text;
 }
 
-// Runs a command line and every process it starts to their end, or kills them at the limit. The
-// uninstaller, for one, hands over to a copy of itself in the temp folder and exits at once.
-DWORD RunToEnd(std::wstring command, std::chrono::milliseconds limit) {
+// Runs a command line and every process it starts to their end, or kills them at the limit; meanwhile
+// answers what they show. The uninstaller, for one, hands over to a copy of itself in the temp folder and
+// exits at once.
+DWORD RunToEnd(std::wstring command, std::chrono::milliseconds limit,
+               const std::function<void()>& meanwhile = {}) {
   const HANDLE job = CreateJobObjectW(nullptr, nullptr);
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
@@ -76,6 +79,11 @@ DWORD RunToEnd(std::wstring command, std::chrono::milliseconds limit) {
   }
   AssignProcessToJobObject(job, process.hProcess);
   ResumeThread(process.hThread);
+  try {
+    if (meanwhile) meanwhile();
+  } catch (const gui::EStepFailed& failed) {
+    ADD_FAILURE() << failed.what();
+  }
   const bool ended = gui::WaitUntil(
       [&] {
         JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info{};
@@ -275,9 +283,50 @@ TEST_F(InstallerTest, InstallsForTheUserAloneStartsAndUninstallsAllButTheRemembe
   {
     const std::wstring installed = Installed(L"Quillon.exe");
     const gui::TProgram program(std::string(installed.begin(), installed.end()));
-    gui::Click(gui::AwaitSignInDialog(program.Pid(), 30s).Cancel());
-    // Ended, so that the uninstaller can remove it.
-    EXPECT_EQ(program.ExitCode(), 0);
+    const auto dialog = gui::AwaitSignInDialog(program.Pid(), 30s);
+    // While it runs, neither installer nor uninstaller goes on: shown, they ask to close it and try again;
+    // silent, they end with ERROR_SHARING_VIOLATION. The uninstaller that Settings runs hands over to a copy
+    // of itself and ends with 0 whatever the copy does; in its own folder (_?=) it is the one that ends.
+    const std::wstring setup = L"\"" + BuildPath(QUILLON_INSTALLER) + L"\"";
+    const std::wstring uninstall = TextValue(HKEY_CURRENT_USER, UninstallKey, L"UninstallString");
+    const struct {
+      std::wstring Command;
+      const char* Asks;  // the question's caption; none when silent
+      DWORD ExitCode;
+    } runs[] = {{setup + L" /S", nullptr, ERROR_SHARING_VIOLATION},
+                {uninstall + L" /S", nullptr, 0},
+                {uninstall + L" /S _?=" + installDir_, nullptr, ERROR_SHARING_VIOLATION},
+                {uninstall, "Quillon Uninstall", 0},
+                {setup, "Quillon Setup", ERROR_SHARING_VIOLATION}};
+    for (const auto& run : runs) {
+      SCOPED_TRACE(std::string(run.Command.begin(), run.Command.end()));
+      const auto answer = [&] {
+        if (!run.Asks) return;
+        EXPECT_THAT(gui::DismissMessageBox(run.Asks, 0, gui::TBoxLook::RetryCancel, IDCANCEL),
+                    testing::HasSubstr("Quillon is running. Close it, then choose Retry"));
+      };
+      // A silent run that asked would not end.
+      EXPECT_EQ(RunToEnd(run.Command, 60s, answer), run.ExitCode);
+      for (const wchar_t* name : {L"Quillon.exe", L"README.txt", L"Uninstall.exe"})
+        EXPECT_TRUE(Exists(Installed(name))) << name;
+      EXPECT_TRUE(Exists(shortcut_));
+      ASSERT_EQ(TextValue(HKEY_CURRENT_USER, UninstallKey, L"DisplayName"), L"Quillon");
+    }
+    // Retry looks again: while the program runs it asks once more; once it has ended, setup goes on.
+    RunToEnd(setup, 60s, [&] {
+      gui::DismissMessageBox("Quillon Setup", 0, gui::TBoxLook::RetryCancel, IDRETRY);
+      gui::Window("Quillon Setup");
+      gui::Click(dialog.Cancel());
+      // Ended, so that the uninstaller can remove it.
+      EXPECT_EQ(program.ExitCode(), 0);
+      gui::DismissMessageBox("Quillon Setup", 0, gui::TBoxLook::RetryCancel, IDRETRY);
+      HWND page = nullptr;
+      gui::Await("setup shows the page for its folder", [&] {
+        page = gui::FindVisible("Quillon Setup", 0, true);
+        return page && !gui::Controls(page, "Edit").empty();
+      });
+      gui::Click(GetDlgItem(page, IDCANCEL));
+    });
   }
 
   ASSERT_NO_FATAL_FAILURE(Uninstall());

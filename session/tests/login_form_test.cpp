@@ -26,7 +26,7 @@ using namespace std::chrono_literals;
 const std::string SessionAnswer =
     R"(<Brovik><license><session id="S-1" accessLevel="6"/></license></Brovik>)";
 
-std::string Title() { return ApplicationTitle(ExecutablePath(), SystemCodePage()); }
+std::string Title() { return ApplicationTitle(ExecutableFileName(), SystemCodePage()); }
 
 HCURSOR ScreenCursor() {
   CURSORINFO cursor{};

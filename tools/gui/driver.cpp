@@ -1,5 +1,7 @@
 #include "tools/gui/driver.h"
 
+#include <algorithm>
+
 #include "credentials/credentials_store.h"
 
 namespace gui {
@@ -132,21 +134,30 @@ void PressKey(HWND control, WPARAM key) {
   PostMessageA(control, WM_KEYUP, key, 0xC0000000);
 }
 
-std::string DismissMessageBox(const std::string& caption, DWORD pid, TBoxLook look) {
+std::string DismissMessageBox(const std::string& caption, DWORD pid, TBoxLook look, int press) {
   HWND box = nullptr;
   Await("a message box " + Quoted(caption) + OfProcess(pid) + " shows", [&] {
     box = FindVisible(caption, pid);
     return box && ClassOf(box) == "#32770";
   });
   std::string text = MessageBoxText(box);
-  // One button, OK, found by its identifier: the system names it in its own language.
-  const auto buttons = Controls(box, "Button");
-  if (buttons.size() != 1 || GetDlgCtrlID(buttons[0]) != IDOK)
-    throw EStepFailed("the message box " + Quoted(text) + " has other buttons than one OK");
+  // Buttons found by their identifiers: the system names them in its own language.
+  const bool retry = look == TBoxLook::RetryCancel;
+  std::vector<int> expected = retry ? std::vector{IDCANCEL, IDRETRY} : std::vector{IDOK};
+  std::vector<int> found;
+  HWND pressed = nullptr;
+  for (HWND button : Controls(box, "Button")) {
+    found.push_back(GetDlgCtrlID(button));
+    if (found.back() == press) pressed = button;
+  }
+  std::sort(found.begin(), found.end());
+  if (found != expected || !pressed)
+    throw EStepFailed("the message box " + Quoted(text) + " has other buttons than " +
+                      (retry ? "Retry and Cancel" : "one OK") + ", or none to press");
   for (HWND label : Controls(box, "Static"))
     if (look == TBoxLook::Plain && Send(label, STM_GETICON, 0, 0, "STM_GETICON"))
       throw EStepFailed("the message box " + Quoted(text) + " shows an icon");
-  Click(buttons[0]);
+  Click(pressed);
   Await("the message box " + Quoted(text) + " goes after OK", [&] { return !IsWindowVisible(box); });
   return text;
 }

@@ -68,12 +68,14 @@ void SetChecked(HWND checkBox, bool checked);
 void Click(HWND button);
 void PressKey(HWND control, WPARAM key);
 
-// The program's own message boxes have one OK button and no icon; the installer's may show an icon.
-enum class TBoxLook { Plain, IconAllowed };
-// Waits for the message box of process pid (any, when 0) with this caption, reads its text, presses its OK
-// button and waits until it has gone. A box with another button than OK, or with an icon where look does
-// not allow one, fails the step.
-std::string DismissMessageBox(const std::string& caption, DWORD pid = 0, TBoxLook look = TBoxLook::Plain);
+// The program's own message boxes have one OK button and no icon; the installer's may show an icon, and
+// may ask to try again with Retry and Cancel.
+enum class TBoxLook { Plain, IconAllowed, RetryCancel };
+// Waits for the message box of process pid (any, when 0) with this caption, reads its text, presses the
+// button press (OK; Retry or Cancel where look is RetryCancel) and waits until it has gone. A box with
+// other buttons than look names, or with an icon where look does not allow one, fails the step.
+std::string DismissMessageBox(const std::string& caption, DWORD pid = 0, TBoxLook look = TBoxLook::Plain,
+                              int press = IDOK);
 // The text that a message box shows.
 std::string MessageBoxText(HWND box);
 
