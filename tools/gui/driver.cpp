@@ -1,5 +1,7 @@
 #include "tools/gui/driver.h"
 
+#include <cstdio>
+
 #include "credentials/credentials_store.h"
 
 namespace gui {
@@ -146,9 +148,18 @@ std::string DismissMessageBox(const std::string& caption, DWORD pid, TBoxLook lo
   for (HWND label : Controls(box, "Static"))
     if (look == TBoxLook::Plain && Send(label, STM_GETICON, 0, 0, "STM_GETICON"))
       throw EStepFailed("the message box " + Quoted(text) + " shows an icon");
+  if (look == TBoxLook::Plain && !Centred(box))
+    throw EStepFailed("the message box " + Quoted(text) + " is not in the middle of the screen");
   Click(buttons[0]);
   Await("the message box " + Quoted(text) + " goes after OK", [&] { return !IsWindowVisible(box); });
   return text;
+}
+
+bool Centred(HWND window) {
+  RECT r{};
+  GetWindowRect(window, &r);
+  return r.left == (GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left)) / 2 &&
+         r.top == (GetSystemMetrics(SM_CYSCREEN) - (r.bottom - r.top)) / 2;
 }
 
 std::string MessageBoxText(HWND box) {
@@ -157,6 +168,41 @@ std::string MessageBoxText(HWND box) {
   for (HWND label : Controls(box, "Static"))
     if (std::string t = Text(label); !t.empty()) text = std::move(t);
   return text;
+}
+
+TFocus FocusOf(HWND window) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) return {};
+  return {info.hwndActive, info.hwndFocus};
+}
+
+void AwaitFocus(HWND window, HWND control) {
+  if (WaitUntil([&] { return FocusOf(window) == TFocus{window, control}; })) return;
+  const auto name = [](HWND w) {
+    char handle[32];
+    std::snprintf(handle, sizeof handle, " (%p)", static_cast<void*>(w));
+    return w ? ClassOf(w) + ' ' + Quoted(Caption(w)) + handle : std::string("none");
+  };
+  const TFocus now = FocusOf(window);
+  throw EStepFailed(Quoted(Caption(window)) + " is active with the focus on " + name(control) +
+                    "; active is " + name(now.Active) + ", the focus on " + name(now.Focus));
+}
+
+void SwitchAwayAndBack(HWND window) {
+  {
+    const struct TOther {
+      HWND Handle = CreateWindowExA(0, "STATIC", "Another program", WS_POPUP | WS_VISIBLE, 0, 0, 100, 100,
+                                    nullptr, nullptr, nullptr, nullptr);
+      ~TOther() { DestroyWindow(Handle); }
+    } other;
+    SetForegroundWindow(other.Handle);
+    Await("another window takes the front", [&] { return FocusOf(window).Active != window; });
+  }
+  // Gone before the front is given back: the window system hands the front on when the window that has it
+  // goes, which must not take it from window once more.
+  SetForegroundWindow(window);
+  Await("the window is active again", [&] { return FocusOf(window).Active == window; });
 }
 
 bool InMenuMode(DWORD thread) {

@@ -68,14 +68,32 @@ void SetChecked(HWND checkBox, bool checked);
 void Click(HWND button);
 void PressKey(HWND control, WPARAM key);
 
-// The program's own message boxes have one OK button and no icon; the installer's may show an icon.
+// Centred on the screen, as the window system itself would place it.
+bool Centred(HWND window);
+
+// The program's own message boxes have one OK button and no icon, and are centred on the screen; the
+// installer's may show an icon.
 enum class TBoxLook { Plain, IconAllowed };
 // Waits for the message box of process pid (any, when 0) with this caption, reads its text, presses its OK
-// button and waits until it has gone. A box with another button than OK, or with an icon where look does
-// not allow one, fails the step.
+// button and waits until it has gone. A box with another button than OK, or with an icon or out of the
+// middle of the screen where look does not allow it, fails the step.
 std::string DismissMessageBox(const std::string& caption, DWORD pid = 0, TBoxLook look = TBoxLook::Plain);
 // The text that a message box shows.
 std::string MessageBoxText(HWND box);
+
+// The active window and the window with the keyboard focus in the thread of window, as another process
+// sees them.
+struct TFocus {
+  HWND Active = nullptr;
+  HWND Focus = nullptr;
+  bool operator==(const TFocus&) const = default;
+};
+TFocus FocusOf(HWND window);
+// Waits until window is active with the focus on control; raises EStepFailed naming where they are.
+void AwaitFocus(HWND window, HWND control);
+// A window of this process takes the front, as another program that the user switches to would, and
+// gives it back to window; returns once window is active again.
+void SwitchAwayAndBack(HWND window);
 
 // True while the thread's menu loop runs (a popup menu is being tracked).
 bool InMenuMode(DWORD thread);
