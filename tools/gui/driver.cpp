@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "credentials/credentials_store.h"
+#include "ui/accessible.h"
 
 namespace gui {
 
@@ -203,6 +204,21 @@ void SwitchAwayAndBack(HWND window) {
   // goes, which must not take it from window once more.
   SetForegroundWindow(window);
   Await("the window is active again", [&] { return FocusOf(window).Active == window; });
+}
+
+TComPtr<IAccessible> ClientObject(HWND window) {
+  EnterComApartment();
+  TComPtr<IAccessible> object;
+  AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), AccessibleInterface,
+                             reinterpret_cast<void**>(object.Put()));
+  if (!object) throw EStepFailed("no accessible object for " + Quoted(Caption(window)));
+  return object;
+}
+
+std::wstring Taken(BSTR text) {
+  std::wstring taken = text ? text : L"";
+  SysFreeString(text);
+  return taken;
 }
 
 bool InMenuMode(DWORD thread) {

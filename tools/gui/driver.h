@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <oleacc.h>
+
 #include <chrono>
 #include <functional>
 #include <optional>
@@ -14,6 +16,8 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "win32/com.h"
 
 namespace gui {
 
@@ -94,6 +98,19 @@ void AwaitFocus(HWND window, HWND control);
 // A window of this process takes the front, as another program that the user switches to would, and
 // gives it back to window; returns once window is active again.
 void SwitchAwayAndBack(HWND window);
+
+// The client object of window as a screen reader gets it, in this thread's COM apartment; raises
+// EStepFailed when there is none.
+TComPtr<IAccessible> ClientObject(HWND window);
+// The child identifier of an accessible object itself.
+inline const VARIANT Self = [] {
+  VARIANT self{};
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  return self;
+}();
+// The text of a string that an accessible object handed over, which is freed.
+std::wstring Taken(BSTR text);
 
 // True while the thread's menu loop runs (a popup menu is being tracked).
 bool InMenuMode(DWORD thread);
