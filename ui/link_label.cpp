@@ -11,8 +11,9 @@
 
 namespace {
 
-// Posted by the accessible object's default action.
-constexpr UINT DefaultActionMessage = WM_USER;
+// Posted by the accessible object's default action; no system message of a dialog's (DM_GETDEFID is
+// WM_USER) can be taken for it.
+constexpr UINT DefaultActionMessage = WM_APP;
 
 constexpr TAccessibleClient Accessible{ROLE_SYSTEM_LINK, STATE_SYSTEM_LINKED, L"Jump", DefaultActionMessage};
 

@@ -1,7 +1,5 @@
 #include "tools/gui/driver.h"
 
-#include <cstdio>
-
 #include "credentials/credentials_store.h"
 #include "ui/accessible.h"
 
@@ -181,9 +179,8 @@ TFocus FocusOf(HWND window) {
 void AwaitFocus(HWND window, HWND control) {
   if (WaitUntil([&] { return FocusOf(window) == TFocus{window, control}; })) return;
   const auto name = [](HWND w) {
-    char handle[32];
-    std::snprintf(handle, sizeof handle, " (%p)", static_cast<void*>(w));
-    return w ? ClassOf(w) + ' ' + Quoted(Caption(w)) + handle : std::string("none");
+    return w ? ClassOf(w) + ' ' + Quoted(Caption(w)) + " #" + std::to_string(reinterpret_cast<UINT_PTR>(w))
+             : std::string("none");
   };
   const TFocus now = FocusOf(window);
   throw EStepFailed(Quoted(Caption(window)) + " is active with the focus on " + name(control) +
