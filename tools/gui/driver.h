@@ -95,8 +95,8 @@ struct TFocus {
 TFocus FocusOf(HWND window);
 // Waits until window is active with the focus on control; raises EStepFailed naming where they are.
 void AwaitFocus(HWND window, HWND control);
-// A window of this process takes the front, as another program that the user switches to would, and
-// gives it back to window; returns once window is active again.
+// The desktop takes the front, as another program that the user switches to would, and gives it back to
+// window; returns once window is active again.
 void SwitchAwayAndBack(HWND window);
 
 // The client object of window as a screen reader gets it, in this thread's COM apartment; raises
