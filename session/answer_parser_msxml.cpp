@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "session/answer_document.h"
-#include "win32/com_apartment.h"
+#include "win32/com.h"
 #include "win32/system_library.h"
 
 namespace {
@@ -27,31 +27,6 @@ constexpr long MaxElementDepth = 256;
 // MinGW declares IID_IXMLDOMDocument2 but ships no library that defines it.
 constexpr IID DocumentInterface = {
     0x2933bf95, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60}};
-
-template <class T>
-class TComPtr {
- public:
-  TComPtr() = default;
-  ~TComPtr() { Reset(); }
-  TComPtr(const TComPtr&) = delete;
-  TComPtr& operator=(const TComPtr&) = delete;
-  TComPtr(TComPtr&& other) noexcept : pointer_(std::exchange(other.pointer_, nullptr)) {}
-
-  T* operator->() const { return pointer_; }
-  T* Get() const { return pointer_; }
-  explicit operator bool() const { return pointer_ != nullptr; }
-  T** Put() {
-    Reset();
-    return &pointer_;
-  }
-  void Reset() {
-    if (pointer_) std::exchange(pointer_, nullptr)->Release();
-  }
-  void Swap(TComPtr& other) { std::swap(pointer_, other.pointer_); }
-
- private:
-  T* pointer_ = nullptr;
-};
 
 class TBstr {
  public:

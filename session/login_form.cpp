@@ -9,9 +9,10 @@
 #include "session/answer_document.h"
 #include "session/protocol.h"
 #include "session/session_state.h"
+#include "ui/accessible.h"
 #include "ui/link_label.h"
 #include "ui/message.h"
-#include "win32/com_apartment.h"
+#include "win32/com.h"
 
 namespace {
 
@@ -131,6 +132,11 @@ LRESULT TLogInForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case DM_GETDEFID:
       return MAKELRESULT(IDOK, DC_HASDEFID);
+    case WM_GETOBJECT:
+      // A dialog to screen readers, which read it so as it opens.
+      if (const LRESULT object = AnswerAccessibleObject(Handle(), wParam, lParam, {ROLE_SYSTEM_DIALOG}))
+        return object;
+      break;
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
         case IDOK:

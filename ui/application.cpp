@@ -95,7 +95,8 @@ void TApplication::PrepareBusy() {
   SetCursor(shown);
 }
 
-TBusy::TBusy(HWND control) : control_(control) {
+TBusy::TBusy(HWND control) : control_(control), hadFocus_(GetFocus() == control) {
+  // Disabled, the control loses the focus to nothing at all.
   EnableWindow(control_, FALSE);
   Application.SetBusy(true);
   // Let the disabled control and the hourglass show before the request blocks the thread.
@@ -106,6 +107,7 @@ void TBusy::End() {
   if (ended_) return;
   ended_ = true;
   EnableWindow(control_, TRUE);
+  if (hadFocus_ && !GetFocus()) SetFocus(control_);
   Application.SetBusy(false);
 }
 

@@ -69,7 +69,8 @@ extern TApplication Application;
 
 // The busy state of a request that blocks the thread: the control that started it disabled and the
 // hourglass shown, and the waiting messages processed so that this shows before the request begins. Ends
-// when the guard goes or at End(), which comes before any message box about the answer.
+// when the guard goes or at End(), which comes before any message box about the answer; a control that had
+// the focus has it again.
 class TBusy {
  public:
   explicit TBusy(HWND control);
@@ -80,6 +81,7 @@ class TBusy {
 
  private:
   HWND control_;
+  bool hadFocus_;
   bool ended_ = false;
 };
 

@@ -1,7 +1,6 @@
 #include "ui/form.h"
 
-#include <new>
-
+#include "ui/message.h"
 #include "win32/system_library.h"
 
 namespace {
@@ -10,39 +9,6 @@ int WindowDpi(HWND window) {
   const UINT dpi = GetDpiForWindow(window);
   return dpi ? static_cast<int>(dpi) : 96;
 }
-
-// The other windows of the thread, disabled while a form is modal and enabled again however that ends.
-class TDisabledWindows {
- public:
-  explicit TDisabledWindows(HWND modal) {
-    // The callback stops at an error, which must not unwind through the system's frames, and it is raised
-    // here; the modal form itself is one of the thread's windows, so a normal end is never FALSE.
-    if (!EnumThreadWindows(
-            GetCurrentThreadId(),
-            [](HWND window, LPARAM list) -> BOOL {
-              try {
-                reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
-                return TRUE;
-              } catch (...) {
-                return FALSE;
-              }
-            },
-            reinterpret_cast<LPARAM>(&windows_)))
-      throw std::bad_alloc();
-    std::erase_if(windows_, [modal](HWND window) {
-      return window == modal || !IsWindowVisible(window) || !IsWindowEnabled(window);
-    });
-    for (HWND window : windows_) EnableWindow(window, FALSE);
-  }
-  ~TDisabledWindows() {
-    for (HWND window : windows_) EnableWindow(window, TRUE);
-  }
-  TDisabledWindows(const TDisabledWindows&) = delete;
-  TDisabledWindows& operator=(const TDisabledWindows&) = delete;
-
- private:
-  std::vector<HWND> windows_;
-};
 
 }  // namespace
 
@@ -81,7 +47,6 @@ void TForm::Place(int width, int height) {
                screen.top + (screen.bottom - screen.top - height) / 2, width, height,
                SWP_NOZORDER | SWP_NOACTIVATE);
 }
-
 HWND TForm::AddControl(HWND parent, const char* className, const char* text, DWORD style,
                        const TPlacement& placement, int id, DWORD exStyle) {
   const RECT b = Bounds(parent, placement);
@@ -141,6 +106,7 @@ void TForm::Show() {
   FormShow();
   if (closes_ != closes) return;
   PrepareFirstWindow();
+  focus_ = nullptr;
   ShowWindow(handle_, SW_SHOW);
 }
 
@@ -181,8 +147,9 @@ TModalResult TForm::ShowModal() {
   // On the screen first, then activated: what the first activation loads comes after the form shows.
   ShowWindow(handle_, SW_SHOWNA);
   PrepareFirstWindow();
+  focus_ = nullptr;
   SetForegroundWindow(handle_);
-  if (HWND first = GetNextDlgTabItem(handle_, nullptr, FALSE)) SetFocus(first);
+  FocusControl();
 
   bool shown = false;
   while (modalResult_ == TModalResult::None) {
@@ -207,8 +174,35 @@ std::string WindowText(HWND window) {
   return text;
 }
 
+void TForm::RememberFocus() {
+  HWND focus = GetFocus();
+  focus_ = focus && IsChild(handle_, focus) ? focus : nullptr;
+}
+
+bool TForm::FocusControl() {
+  HWND control = focus_;
+  if (!control || !IsChild(handle_, control) || !IsWindowVisible(control) || !IsWindowEnabled(control))
+    control = GetNextDlgTabItem(handle_, nullptr, FALSE);
+  if (!control) return false;
+  // From no window at all, by way of the frame: Wine reports no focus that comes from nowhere
+  // (EVENT_OBJECT_FOCUS), and a screen reader would not hear of it.
+  if (!GetFocus()) SetFocus(handle_);
+  SetFocus(control);
+  return true;
+}
+
 LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
+    // As a dialog does: the focus goes back to the control that had it, not to the frame.
+    case WM_ACTIVATE:
+      if (LOWORD(wParam) == WA_INACTIVE)
+        RememberFocus();
+      else if (!HIWORD(wParam) && FocusControl())
+        return 0;
+      break;
+    case WM_SETFOCUS:
+      if (FocusControl()) return 0;
+      break;
     case WM_CLOSE:
       Close();
       return 0;

@@ -96,6 +96,10 @@ class TForm {
   void ApplyDpi(int dpi);
   // Gives the window this outer size, centred on its screen.
   void Place(int width, int height);
+  // The control that has the focus as the form stops being active, if any, to be given it back.
+  void RememberFocus();
+  // Focuses that control if it can still take the focus, else the first tab stop; false for neither.
+  bool FocusControl();
 
   struct TControl {
     HWND Window;
@@ -110,6 +114,7 @@ class TForm {
   HWND handle_ = nullptr;
   int dpi_ = 96;
   std::vector<TControl> controls_;
+  HWND focus_ = nullptr;
   TModalResult modalResult_ = TModalResult::None;
   bool modal_ = false;
   int closes_ = 0;

@@ -4,12 +4,25 @@
 #include <string>
 #include <utility>
 
+#include "ui/accessible.h"
 #include "ui/application.h"
 #include "ui/form.h"
+#include "ui/link_color.h"
 
 namespace {
 
-constexpr COLORREF Navy = RGB(0, 0, 128);
+// Posted by the accessible object's default action; no system message of a dialog's (DM_GETDEFID is
+// WM_USER) can be taken for it.
+constexpr UINT DefaultActionMessage = WM_APP;
+
+constexpr TAccessibleClient Accessible{ROLE_SYSTEM_LINK, STATE_SYSTEM_LINKED, L"Jump", DefaultActionMessage};
+
+bool HighContrast() {
+  HIGHCONTRASTA contrast{};
+  contrast.cbSize = sizeof contrast;
+  return SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
+         (contrast.dwFlags & HCF_HIGHCONTRASTON);
+}
 
 }  // namespace
 
@@ -47,7 +60,11 @@ LRESULT TLinkLabel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
+    case WM_UPDATEUISTATE:  // the focus rectangle shows or hides
       InvalidateRect(window_, nullptr, TRUE);
+      break;
+    case WM_GETOBJECT:
+      if (const LRESULT object = AnswerAccessibleObject(window_, wParam, lParam, Accessible)) return object;
       break;
     case WM_GETDLGCODE:
       // Enter opens the link rather than pressing the form's default button.
@@ -60,6 +77,7 @@ LRESULT TLinkLabel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if ((wParam == VK_RETURN || wParam == VK_SPACE) && !(lParam & 0x40000000)) Clicked();
       return 0;
     case WM_LBUTTONDOWN:
+    case DefaultActionMessage:
       Clicked();
       return 0;
   }
@@ -77,13 +95,15 @@ void TLinkLabel::Paint() {
   const TPaintDc dc(window_);
   const std::string text = WindowText(window_);
   const TSelection font(dc.Get(), font_ ? font_.Get() : GetStockObject(DEFAULT_GUI_FONT));
-  SetTextColor(dc.Get(), Navy);
+  SetTextColor(dc.Get(), LinkColor(HighContrast(), GetSysColor(COLOR_HOTLIGHT)));
   SetBkMode(dc.Get(), TRANSPARENT);
   RECT bounds{};
   GetClientRect(window_, &bounds);
   constexpr UINT Format = DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX;
   DrawTextA(dc.Get(), text.c_str(), static_cast<int>(text.size()), &bounds, Format);
-  if (GetFocus() == window_) {
+  // Focus cues as the standard controls beside it show them: hidden until the keyboard is used, where the
+  // user's settings say so.
+  if (GetFocus() == window_ && !(SendMessageA(window_, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS)) {
     DrawTextA(dc.Get(), text.c_str(), static_cast<int>(text.size()), &bounds, Format | DT_CALCRECT);
     DrawFocusRect(dc.Get(), &bounds);
   }

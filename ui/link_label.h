@@ -4,8 +4,10 @@
 
 #include "win32/handles.h"
 
-// A web link in a form: navy, underlined, the hand cursor. A click, or Enter or Space while it has the
-// focus, tells the parent as a static control with SS_NOTIFY would: WM_COMMAND with STN_CLICKED.
+// A web link in a form: navy (the theme's link colour in high contrast), underlined, the hand cursor. A
+// click, Enter or Space while it has the focus, or the default action of its accessible object (a link
+// to screen readers), tells the parent as a static control with SS_NOTIFY would: WM_COMMAND with
+// STN_CLICKED.
 class TLinkLabel {
  public:
   static constexpr char ClassName[] = "QuillonLink";

@@ -3,6 +3,8 @@
 #ifdef _WIN32
 #include <windows.h>
 
+#include <new>
+
 #include "win32/system_library.h"
 #endif
 
@@ -18,10 +20,106 @@ std::string ApplicationTitle(std::string_view executablePath, const TCodePage& c
 }
 
 #ifdef _WIN32
+namespace {
+
+// The window that a message box belongs to: the thread's active window, or else its first visible and
+// usable one (the user may be in another program meanwhile); null when none is on the screen.
+HWND MessageOwner() {
+  if (HWND active = GetActiveWindow(); active && IsWindowVisible(active)) return active;
+  HWND found = nullptr;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND window, LPARAM found) -> BOOL {
+        if (!IsWindowVisible(window) || !IsWindowEnabled(window)) return TRUE;
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+// Where the system puts an owned box is not written down; this one goes to the middle of its owner's
+// screen, as an unowned box would (the part that the taskbar leaves), once it is made and before it
+// shows. The hook is the thread's own and lives on the owner until then.
+class TCenteredBox {
+ public:
+  explicit TCenteredBox(HWND owner) : owner_(owner) {
+    HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROCRET, Called, nullptr, GetCurrentThreadId());
+    if (hook && !SetPropA(owner, Property, hook)) UnhookWindowsHookEx(hook);
+  }
+  ~TCenteredBox() {
+    if (auto* hook = static_cast<HHOOK>(RemovePropA(owner_, Property))) UnhookWindowsHookEx(hook);
+  }
+  TCenteredBox(const TCenteredBox&) = delete;
+  TCenteredBox& operator=(const TCenteredBox&) = delete;
+
+ private:
+  static constexpr char Property[] = "QuillonBoxHook";
+
+  static LRESULT CALLBACK Called(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* call = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+    if (HWND owner =
+            code == HC_ACTION && call->message == WM_INITDIALOG ? GetWindow(call->hwnd, GW_OWNER) : nullptr) {
+      if (auto* hook = static_cast<HHOOK>(RemovePropA(owner, Property))) {
+        UnhookWindowsHookEx(hook);
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof monitor;
+        GetMonitorInfoA(MonitorFromWindow(owner, MONITOR_DEFAULTTOPRIMARY), &monitor);
+        const RECT& screen = monitor.rcWork;
+        RECT box{};
+        GetWindowRect(call->hwnd, &box);
+        SetWindowPos(call->hwnd, nullptr, (screen.left + screen.right - (box.right - box.left)) / 2,
+                     (screen.top + screen.bottom - (box.bottom - box.top)) / 2, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+      }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+  }
+
+  HWND owner_;
+};
+
+}  // namespace
+
 void ShowMessage(const std::string& text) {
   PrepareFirstWindow();
-  // No owner: the box is centred on the screen; task-modal: every window of the program waits for it.
-  MessageBoxA(nullptr, text.c_str(), ApplicationTitle(ExecutableFileName(), SystemCodePage()).c_str(),
-              MB_OK | MB_TASKMODAL);
+  const std::string title = ApplicationTitle(ExecutableFileName(), SystemCodePage());
+  HWND owner = MessageOwner();
+  if (!owner) {
+    // Task-modal: whatever window of the program comes up meanwhile waits for it.
+    MessageBoxA(nullptr, text.c_str(), title.c_str(), MB_OK | MB_TASKMODAL);
+    return;
+  }
+  // The box disables its owner alone, and gives the owner the activation back as it closes, before the
+  // other windows are usable again.
+  const TDisabledWindows others(owner);
+  const TCenteredBox centered(owner);
+  MessageBoxA(owner, text.c_str(), title.c_str(), MB_OK);
 }
+
+TDisabledWindows::TDisabledWindows(HWND modal) {
+  // The callback stops at an error, which must not unwind through the system's frames, and it is raised
+  // here; the modal window itself is one of the thread's windows, so a normal end is never FALSE.
+  if (!EnumThreadWindows(
+          GetCurrentThreadId(),
+          [](HWND window, LPARAM list) -> BOOL {
+            try {
+              reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+              return TRUE;
+            } catch (...) {
+              return FALSE;
+            }
+          },
+          reinterpret_cast<LPARAM>(&windows_)))
+    throw std::bad_alloc();
+  std::erase_if(windows_, [modal](HWND window) {
+    return window == modal || !IsWindowVisible(window) || !IsWindowEnabled(window);
+  });
+  for (HWND window : windows_) EnableWindow(window, FALSE);
+}
+
+TDisabledWindows::~TDisabledWindows() {
+  for (HWND window : windows_) EnableWindow(window, TRUE);
+}
+
 #endif

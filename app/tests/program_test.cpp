@@ -3,6 +3,10 @@
 // system's proxy setting.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <psapi.h>
+
 #include <fstream>
 #include <iterator>
 #include <string_view>
@@ -85,7 +89,12 @@ TEST_F(ProgramTest, CaptionCarriesTheTrimmedFileVersionAndToolsKeepsToTheRightEd
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Path);
     TProgram program(c.Path);
-    gui::AwaitSignInDialog(program.Pid()).SignIn("alice", "");
+    const auto dialog = gui::AwaitSignInDialog(program.Pid());
+    // A dialog to a screen reader in another process.
+    VARIANT role{};
+    EXPECT_EQ(gui::ClientObject(dialog.Handle())->get_accRole(gui::Self, &role), S_OK);
+    EXPECT_EQ(role.lVal, ROLE_SYSTEM_DIALOG);
+    dialog.SignIn("alice", "");
     const auto main = gui::AwaitMainWindow(program.Pid());
     EXPECT_EQ(gui::Text(main.Handle()), c.Caption);
     RECT bounds{};
@@ -248,6 +257,15 @@ TEST_F(ProgramTest, LibrariesPlantedBesideTheProgramAreNeverLoaded) {
   gui::SetChecked(again.RememberMe(), false);
   again.SignIn("alice", "");
   gui::Await("the main window comes back", [&] { return IsWindowVisible(main.Handle()) != FALSE; });
+  // What serves screen readers is loaded only when one asks.
+  HMODULE modules[512];
+  DWORD size = 0;
+  ASSERT_TRUE(EnumProcessModules(program.Handle(), modules, sizeof modules, &size));
+  for (DWORD i = 0; i < size / sizeof(HMODULE) && i < std::size(modules); ++i) {
+    char name[MAX_PATH] = {};
+    GetModuleBaseNameA(program.Handle(), modules[i], name, MAX_PATH);
+    EXPECT_NE(lstrcmpiA(name, "oleacc.dll"), 0) << "loaded without a screen reader: " << name;
+  }
   main.Exit(program);
   EXPECT_EQ(program.ExitCode(), 0);
   std::string functions;

@@ -68,6 +68,17 @@ class LogInFormTest : public ::testing::Test {
     });
   }
 
+  // From the first tab stop, where each showing starts, on to control with Tab.
+  void TabTo(HWND control) {
+    gui::AwaitFocus(form_.Handle(), form_.UserEdit);
+    for (HWND next : {form_.PasswordEdit, form_.RememberMeCheckBox, form_.LogInButton, form_.CancelButton,
+                      form_.UsernameLabel, form_.PasswordLabel}) {
+      gui::PressKey(gui::FocusOf(form_.Handle()).Focus, VK_TAB);
+      gui::AwaitFocus(form_.Handle(), next);
+      if (next == control) return;
+    }
+  }
+
   TModalResult RunModal(const std::function<void()>& script) {
     std::thread driver = Drive([&] {
       gui::Await("the dialog shows", [&] { return form_.Visible(); });
@@ -182,6 +193,26 @@ TEST_F(LogInFormTest, EndSessionWithAnEmptyIdentifierShowsInvalidSession) {
   EXPECT_EQ(SessionState.SessionId, "");
 }
 
+// The box belongs to the active form; the other windows wait for it, and the form is active again after.
+TEST_F(LogInFormTest, AMessageBoxHoldsEveryWindowAndGivesTheActiveFormBack) {
+  TLogInForm other;
+  other.Show();
+  form_.Show();
+  std::thread driver([&] {
+    try {
+      EXPECT_EQ(GetWindow(gui::Window(Title(), GetCurrentProcessId()), GW_OWNER), form_.Handle());
+      EXPECT_FALSE(IsWindowEnabled(other.Handle()));
+      EXPECT_EQ(gui::DismissMessageBox(Title()), "Held");
+    } catch (const gui::EStepFailed& failed) {
+      ADD_FAILURE() << failed.what();
+    }
+  });
+  ShowMessage("Held");
+  driver.join();
+  EXPECT_TRUE(IsWindowEnabled(other.Handle()));
+  gui::AwaitFocus(form_.Handle(), form_.UserEdit);
+}
+
 TEST_F(LogInFormTest, LayoutAtNinetySixDpi) {
   EXPECT_EQ(form_.Caption(), "Log In");
   RECT client{};
@@ -250,35 +281,21 @@ class THttpsOpenings {
   std::string file_, original_;
 };
 
-TEST_F(LogInFormTest, KeyboardReachesTheLinksAfterCancelAndEnterOrSpaceOpensTheirPages) {
+TEST_F(LogInFormTest, KeyboardReachesTheLinksAfterCancelAndEnterSpaceOrAScreenReaderOpensTheirPages) {
   const THttpsOpenings openings;
-  const DWORD thread = GetCurrentThreadId();
-  const auto focus = [thread] {
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
-    GetGUIThreadInfo(thread, &info);
-    return info.hwndFocus;
-  };
-  // Each showing starts at the user name. Opening a page hands the focus to the browser, so each page is
-  // opened by a showing of its own.
-  const auto tabTo = [&](HWND link) {
-    gui::Await("the user name has the focus", [&] { return focus() == form_.UserEdit; });
-    for (HWND next : {form_.PasswordEdit, form_.RememberMeCheckBox, form_.LogInButton, form_.CancelButton,
-                      form_.UsernameLabel, form_.PasswordLabel}) {
-      gui::PressKey(focus(), VK_TAB);
-      gui::Await("Tab reaches " + gui::Text(next), [&] { return focus() == next; });
-      if (next == link) return;
-    }
-  };
+  // Opening a page hands the focus to the browser, so each page is opened by a showing of its own.
   const struct {
     HWND Link;
-    WPARAM Key;
-  } presses[] = {{form_.UsernameLabel, VK_RETURN}, {form_.PasswordLabel, VK_SPACE}};
+    WPARAM Key;  // 0: the default action of its accessible object, as a screen reader's command does it
+  } presses[] = {{form_.UsernameLabel, VK_RETURN}, {form_.PasswordLabel, VK_SPACE}, {form_.PasswordLabel, 0}};
   for (const auto& press : presses) {
     const auto result = RunModal([&] {
-      tabTo(press.Link);
+      TabTo(press.Link);
       const std::size_t opened = openings.Opened().size();
-      gui::PressKey(press.Link, press.Key);
+      if (press.Key)
+        gui::PressKey(press.Link, press.Key);
+      else
+        EXPECT_EQ(gui::ClientObject(press.Link)->accDoDefaultAction(gui::Self), S_OK);
       gui::Await("the key opens a page", [&] { return openings.Opened().size() == opened + 1; });
       // A click opens it as well.
       PostMessageA(press.Link, WM_LBUTTONDOWN, MK_LBUTTON, 0);
@@ -291,7 +308,41 @@ TEST_F(LogInFormTest, KeyboardReachesTheLinksAfterCancelAndEnterOrSpaceOpensThei
   EXPECT_TRUE(server_.Requests().empty());
   const std::string site = "https://" QUILLON_ACCOUNT_SITE_HOST "/Account/";
   EXPECT_EQ(openings.Opened(), (std::vector<std::string>{site + "ForgotUserName", site + "ForgotUserName",
+                                                         site + "ForgotPassword", site + "ForgotPassword",
                                                          site + "ForgotPassword", site + "ForgotPassword"}));
+}
+
+// What a screen reader learns of the dialog and its links; Wine's standard objects give the names.
+TEST_F(LogInFormTest, TheDialogAndItsLinksAreADialogAndLinksToScreenReaders) {
+  const struct {
+    HWND Window;
+    LONG Role;
+    const wchar_t* Name;
+    LONG State;  // what the form adds to the standard object's state
+    const wchar_t* Action;
+  } objects[] = {
+      {form_.Handle(), ROLE_SYSTEM_DIALOG, L"Log In", 0, L""},
+      {form_.UsernameLabel, ROLE_SYSTEM_LINK, L"Forgot username?", STATE_SYSTEM_LINKED, L"Jump"},
+      {form_.PasswordLabel, ROLE_SYSTEM_LINK, L"Forgot password?", STATE_SYSTEM_LINKED, L"Jump"},
+  };
+  for (const auto& o : objects) {
+    SCOPED_TRACE(gui::Text(o.Window));
+    const auto object = gui::ClientObject(o.Window);
+    VARIANT role{}, state{};
+    BSTR name = nullptr, action = nullptr;
+    ASSERT_EQ(object->get_accRole(gui::Self, &role), S_OK);
+    EXPECT_EQ(role.lVal, o.Role);
+    ASSERT_EQ(object->get_accState(gui::Self, &state), S_OK);
+    EXPECT_EQ(state.lVal & o.State, o.State);
+    object->get_accName(gui::Self, &name);
+    EXPECT_EQ(gui::Taken(name), o.Name);
+    object->get_accDefaultAction(gui::Self, &action);
+    EXPECT_EQ(gui::Taken(action), o.Action);
+  }
+  // A reader that holds a link's object after the link has gone gets a failure, not a crash.
+  const auto held = gui::ClientObject(form_.UsernameLabel);
+  DestroyWindow(form_.UsernameLabel);
+  EXPECT_TRUE(FAILED(held->accDoDefaultAction(gui::Self)));
 }
 
 }  // namespace

@@ -186,6 +186,13 @@ TEST_F(EndToEndTest, AFailedSignInShowsTheServiceMessageAndTheDialogStaysForAnot
       {"alicia", "wonderland", "Unable to log in: Unknown user (error code 1)", "unknown-user"},
   };
   Start();
+  // The focus starts at the first tab stop, and is where the user left it when the dialog is active again.
+  const auto first = Dialog();
+  gui::AwaitFocus(first.Handle(), first.UserEdit());
+  gui::PressKey(first.UserEdit(), VK_TAB);
+  gui::AwaitFocus(first.Handle(), first.PasswordEdit());
+  gui::SwitchAwayAndBack(first.Handle());
+  gui::AwaitFocus(first.Handle(), first.PasswordEdit());
   for (const auto& f : failures) {
     SCOPED_TRACE(f.Message);
     const auto dialog = SignIn(f.User, f.Password);
@@ -193,34 +200,29 @@ TEST_F(EndToEndTest, AFailedSignInShowsTheServiceMessageAndTheDialogStaysForAnot
     Snapshot(f.Shot);
     EXPECT_EQ(gui::DismissMessageBox(Title, Pid()), f.Message);
     dialog.AwaitReady();
+    // "Log In" was pressed, and has the focus again after the request and the box.
+    gui::AwaitFocus(dialog.Handle(), dialog.LogIn());
     EXPECT_FALSE(gui::FindVisible(gui::MainCaptionPrefix, Pid(), true));
   }
   SignIn("alice", "wonderland");
   const auto main = MainWindow();
+  gui::AwaitFocus(main.Handle(), main.ToolsButton());
   EXPECT_EQ(main.Labels()[0], "User name: alice");
   Snapshot();
   PostMessageA(main.Handle(), WM_CLOSE, 0, 0);
   EXPECT_EQ(ExitCode(), 0);
 }
 
-// Centred on the screen, as the window system itself would place it.
-bool Centred(HWND window) {
-  RECT r{};
-  GetWindowRect(window, &r);
-  return r.left == (GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left)) / 2 &&
-         r.top == (GetSystemMetrics(SM_CYSCREEN) - (r.bottom - r.top)) / 2;
-}
-
 TEST_F(EndToEndTest, LogOutAndASignInUnderAnotherNameShowTheNewUser) {
   const auto& program = Start();
   const auto dialog = Dialog();
-  EXPECT_TRUE(Centred(dialog.Handle()));
+  EXPECT_TRUE(gui::Centred(dialog.Handle()));
   SetWindowPos(dialog.Handle(), nullptr, 10, 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   dialog.SignIn("alice", "wonderland");
   const auto main = MainWindow();
   main.LogOut();
   // Wherever it was moved, the dialog comes back in the middle.
-  EXPECT_TRUE(Centred(Dialog().Handle()));
+  EXPECT_TRUE(gui::Centred(Dialog().Handle()));
   SignIn("tessa", "tester");
   gui::Await("the main window comes back", [&] { return IsWindowVisible(main.Handle()) != FALSE; });
   EXPECT_EQ(main.Labels(), (std::vector<std::string>{"User name: tessa", "Access level: Tester"}));

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "credentials/credentials_store.h"
+#include "ui/accessible.h"
 
 namespace gui {
 
@@ -157,9 +158,19 @@ std::string DismissMessageBox(const std::string& caption, DWORD pid, TBoxLook lo
   for (HWND label : Controls(box, "Static"))
     if (look == TBoxLook::Plain && Send(label, STM_GETICON, 0, 0, "STM_GETICON"))
       throw EStepFailed("the message box " + Quoted(text) + " shows an icon");
+  if (look == TBoxLook::Plain && !Centred(box))
+    throw EStepFailed("the message box " + Quoted(text) + " is not in the middle of the screen");
   Click(pressed);
-  Await("the message box " + Quoted(text) + " goes after OK", [&] { return !IsWindowVisible(box); });
+  Await("the message box " + Quoted(text) + " goes when it is pressed",
+        [&] { return !IsWindowVisible(box); });
   return text;
+}
+
+bool Centred(HWND window) {
+  RECT r{};
+  GetWindowRect(window, &r);
+  return r.left == (GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left)) / 2 &&
+         r.top == (GetSystemMetrics(SM_CYSCREEN) - (r.bottom - r.top)) / 2;
 }
 
 std::string MessageBoxText(HWND box) {
@@ -168,6 +179,48 @@ std::string MessageBoxText(HWND box) {
   for (HWND label : Controls(box, "Static"))
     if (std::string t = Text(label); !t.empty()) text = std::move(t);
   return text;
+}
+
+TFocus FocusOf(HWND window) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) return {};
+  return {info.hwndActive, info.hwndFocus};
+}
+
+void AwaitFocus(HWND window, HWND control) {
+  if (WaitUntil([&] { return FocusOf(window) == TFocus{window, control}; })) return;
+  const auto name = [](HWND w) {
+    return w ? ClassOf(w) + ' ' + Quoted(Caption(w)) + " #" + std::to_string(reinterpret_cast<UINT_PTR>(w))
+             : std::string("none");
+  };
+  const TFocus now = FocusOf(window);
+  throw EStepFailed(Quoted(Caption(window)) + " is active with the focus on " + name(control) +
+                    "; active is " + name(now.Active) + ", the focus on " + name(now.Focus));
+}
+
+void SwitchAwayAndBack(HWND window) {
+  // The desktop takes it: a window of this process would have to go again, and under Wine the front then
+  // moves on by the X server's own way, which now and then took it from window again later.
+  SetForegroundWindow(GetDesktopWindow());
+  Await("another window takes the front", [&] { return FocusOf(window).Active != window; });
+  SetForegroundWindow(window);
+  Await("the window is active again", [&] { return FocusOf(window).Active == window; });
+}
+
+TComPtr<IAccessible> ClientObject(HWND window) {
+  EnsureComApartment();
+  TComPtr<IAccessible> object;
+  AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), AccessibleInterface,
+                             reinterpret_cast<void**>(object.Put()));
+  if (!object) throw EStepFailed("no accessible object for " + Quoted(Caption(window)));
+  return object;
+}
+
+std::wstring Taken(BSTR text) {
+  std::wstring taken = text ? text : L"";
+  SysFreeString(text);
+  return taken;
 }
 
 bool InMenuMode(DWORD thread) {

@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <oleacc.h>
+
 #include <chrono>
 #include <functional>
 #include <optional>
@@ -14,6 +16,8 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "win32/com.h"
 
 namespace gui {
 
@@ -68,16 +72,47 @@ void SetChecked(HWND checkBox, bool checked);
 void Click(HWND button);
 void PressKey(HWND control, WPARAM key);
 
-// The program's own message boxes have one OK button and no icon; the installer's may show an icon, and
-// may ask to try again with Retry and Cancel.
+// Centred on the screen, as the window system itself would place it.
+bool Centred(HWND window);
+
+// The program's own message boxes have one OK button and no icon, and are centred on the screen; the
+// installer's may show an icon, and may ask to try again with Retry and Cancel.
 enum class TBoxLook { Plain, IconAllowed, RetryCancel };
 // Waits for the message box of process pid (any, when 0) with this caption, reads its text, presses the
 // button press (OK; Retry or Cancel where look is RetryCancel) and waits until it has gone. A box with
-// other buttons than look names, or with an icon where look does not allow one, fails the step.
+// other buttons than look names, or with an icon or out of the middle of the screen where look does not
+// allow it, fails the step.
 std::string DismissMessageBox(const std::string& caption, DWORD pid = 0, TBoxLook look = TBoxLook::Plain,
                               int press = IDOK);
 // The text that a message box shows.
 std::string MessageBoxText(HWND box);
+
+// The active window and the window with the keyboard focus in the thread of window, as another process
+// sees them.
+struct TFocus {
+  HWND Active = nullptr;
+  HWND Focus = nullptr;
+  bool operator==(const TFocus&) const = default;
+};
+TFocus FocusOf(HWND window);
+// Waits until window is active with the focus on control; raises EStepFailed naming where they are.
+void AwaitFocus(HWND window, HWND control);
+// The desktop takes the front, as another program that the user switches to would, and gives it back to
+// window; returns once window is active again.
+void SwitchAwayAndBack(HWND window);
+
+// The client object of window as a screen reader gets it, in this thread's COM apartment; raises
+// EStepFailed when there is none.
+TComPtr<IAccessible> ClientObject(HWND window);
+// The child identifier of an accessible object itself.
+inline const VARIANT Self = [] {
+  VARIANT self{};
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  return self;
+}();
+// The text of a string that an accessible object handed over, which is freed.
+std::wstring Taken(BSTR text);
 
 // True while the thread's menu loop runs (a popup menu is being tracked).
 bool InMenuMode(DWORD thread);

@@ -1,6 +1,4 @@
-#include "win32/com_apartment.h"
-
-#include <objbase.h>
+#include "win32/com.h"
 
 namespace {
 
