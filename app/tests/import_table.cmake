@@ -17,7 +17,7 @@ set(newer_than_windows_8_1
 # What the MinGW-w64 runtime's start-up code takes from msvcrt.dll and no header declares.
 set(declared_nowhere __getmainargs __initenv __set_app_type __setusermatherr _amsg_exit _commode _initterm
     _lock _unlock)
-set(headers winsock2.h windows.h bcrypt.h commctrl.h objbase.h oleauto.h shellapi.h wininet.h winver.h ctype.h
+set(headers windows.h bcrypt.h commctrl.h objbase.h oleacc.h oleauto.h shellapi.h wininet.h winver.h ctype.h
     fcntl.h io.h locale.h process.h setjmp.h signal.h stdio.h stdlib.h string.h sys/stat.h time.h wchar.h)
 
 execute_process(COMMAND ${OBJDUMP} -p ${PROGRAM} OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
