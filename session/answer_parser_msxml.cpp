@@ -16,6 +16,7 @@
 
 #include "session/answer_document.h"
 #include "win32/com.h"
+#include "win32/executable.h"
 #include "win32/system_library.h"
 
 namespace {
@@ -66,19 +67,7 @@ class TVariant {
   VARIANT value_;
 };
 
-std::string Ansi(const wchar_t* text, UINT length) {
-  std::string result;
-  if (!text || length == 0) return result;
-  if (length > INT_MAX) throw std::bad_alloc();
-  const int wide = static_cast<int>(length);
-  const int size = WideCharToMultiByte(CP_ACP, 0, text, wide, nullptr, 0, nullptr, nullptr);
-  if (size <= 0) throw std::runtime_error("character conversion");
-  result.resize(static_cast<std::size_t>(size));
-  WideCharToMultiByte(CP_ACP, 0, text, wide, result.data(), size, nullptr, nullptr);
-  return result;
-}
-
-std::string Ansi(BSTR text) { return Ansi(text, SysStringLen(text)); }
+std::string Ansi(BSTR text) { return text ? AnsiText({text, SysStringLen(text)}) : std::string(); }
 
 bool NameOf(IXMLDOMNode* node, std::string& name) {
   TBstr text;

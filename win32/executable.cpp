@@ -2,6 +2,10 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include <climits>
+#include <new>
+#include <stdexcept>
 #endif
 
 std::string_view FileNameOf(std::string_view path, const TCodePage& codePage) {
@@ -45,16 +49,20 @@ std::wstring ExecutablePath() {
   }
 }
 
+std::string AnsiText(std::wstring_view text) {
+  std::string result;
+  if (text.empty()) return result;
+  if (text.size() > INT_MAX) throw std::bad_alloc();
+  const int wide = static_cast<int>(text.size());
+  const int size = WideCharToMultiByte(CP_ACP, 0, text.data(), wide, nullptr, 0, nullptr, nullptr);
+  if (size <= 0) throw std::runtime_error("character conversion");
+  result.resize(static_cast<std::size_t>(size));
+  WideCharToMultiByte(CP_ACP, 0, text.data(), wide, result.data(), size, nullptr, nullptr);
+  return result;
+}
+
 std::string ExecutableFileName() {
   const std::wstring path = ExecutablePath();
-  const std::size_t separator = path.find_last_of(L"\\/");
-  const std::wstring name = separator == std::wstring::npos ? path : path.substr(separator + 1);
-  if (name.empty()) return {};
-  const int wide = static_cast<int>(name.size());
-  const int size = WideCharToMultiByte(CP_ACP, 0, name.data(), wide, nullptr, 0, nullptr, nullptr);
-  if (size <= 0) return {};
-  std::string text(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_ACP, 0, name.data(), wide, text.data(), size, nullptr, nullptr);
-  return text;
+  return AnsiText(std::wstring_view(path).substr(path.find_last_of(L"\\/") + 1));
 }
 #endif

@@ -24,6 +24,10 @@ const TCodePage& SystemCodePage();
 // the user's profile may hold characters that the ANSI code page lacks.
 std::wstring ExecutablePath();
 
+// UTF-16 text in the ANSI code page; a character that the code page lacks becomes its default character.
+// Raises an error when the text cannot be converted.
+std::string AnsiText(std::wstring_view text);
+
 // The executable's file name with its extension, in the ANSI code page: the HTTP user agent, and what the
 // application title is cut from.
 std::string ExecutableFileName();
