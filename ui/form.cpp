@@ -47,6 +47,7 @@ void TForm::Place(int width, int height) {
                screen.top + (screen.bottom - screen.top - height) / 2, width, height,
                SWP_NOZORDER | SWP_NOACTIVATE);
 }
+
 HWND TForm::AddControl(HWND parent, const char* className, const char* text, DWORD style,
                        const TPlacement& placement, int id, DWORD exStyle) {
   const RECT b = Bounds(parent, placement);

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <new>
+#include <utility>
 
 #include "win32/system_library.h"
 #endif
@@ -22,20 +23,36 @@ std::string ApplicationTitle(std::string_view executablePath, const TCodePage& c
 #ifdef _WIN32
 namespace {
 
+// The thread's visible windows that take input, in the system's order. The callback stops at an error,
+// which must not unwind through the system's frames, and it is raised here.
+std::vector<HWND> UsableWindows() {
+  struct TWalk {
+    std::vector<HWND> Windows;
+    bool Failed = false;
+  } walk;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND window, LPARAM found) -> BOOL {
+        auto* walk = reinterpret_cast<TWalk*>(found);
+        try {
+          if (IsWindowVisible(window) && IsWindowEnabled(window)) walk->Windows.push_back(window);
+          return TRUE;
+        } catch (...) {
+          walk->Failed = true;
+          return FALSE;
+        }
+      },
+      reinterpret_cast<LPARAM>(&walk));
+  if (walk.Failed) throw std::bad_alloc();
+  return std::move(walk.Windows);
+}
+
 // The window that a message box belongs to: the thread's active window, or else its first visible and
 // usable one (the user may be in another program meanwhile); null when none is on the screen.
 HWND MessageOwner() {
   if (HWND active = GetActiveWindow(); active && IsWindowVisible(active)) return active;
-  HWND found = nullptr;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND window, LPARAM found) -> BOOL {
-        if (!IsWindowVisible(window) || !IsWindowEnabled(window)) return TRUE;
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&found));
-  return found;
+  const std::vector<HWND> usable = UsableWindows();
+  return usable.empty() ? nullptr : usable.front();
 }
 
 // Where the system puts an owned box is not written down; this one goes to the middle of its owner's
@@ -97,24 +114,8 @@ void ShowMessage(const std::string& text) {
   MessageBoxA(owner, text.c_str(), title.c_str(), MB_OK);
 }
 
-TDisabledWindows::TDisabledWindows(HWND modal) {
-  // The callback stops at an error, which must not unwind through the system's frames, and it is raised
-  // here; the modal window itself is one of the thread's windows, so a normal end is never FALSE.
-  if (!EnumThreadWindows(
-          GetCurrentThreadId(),
-          [](HWND window, LPARAM list) -> BOOL {
-            try {
-              reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
-              return TRUE;
-            } catch (...) {
-              return FALSE;
-            }
-          },
-          reinterpret_cast<LPARAM>(&windows_)))
-    throw std::bad_alloc();
-  std::erase_if(windows_, [modal](HWND window) {
-    return window == modal || !IsWindowVisible(window) || !IsWindowEnabled(window);
-  });
+TDisabledWindows::TDisabledWindows(HWND modal) : windows_(UsableWindows()) {
+  std::erase(windows_, modal);
   for (HWND window : windows_) EnableWindow(window, FALSE);
 }
 
