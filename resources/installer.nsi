@@ -56,12 +56,17 @@ VIAddVersionKey "LegalCopyright" "Copyright Brovik"
 ; A running Quillon.exe can be neither replaced nor removed: an uninstaller that went on would leave it
 ; behind without its entry in Settings > Apps. The program holds this mutex in the user's session while it
 ; runs. A silent run shows no question and ends with ERROR_SHARING_VIOLATION (32), the error that writing
-; or deleting the running program's file would meet; so does Cancel.
+; or deleting the running program's file would meet; so does Cancel. A copy started as administrator
+; made the mutex under its own token, which denies this unelevated one: ERROR_ACCESS_DENIED (5) says it runs.
 !macro RefuseWhileQuillonRuns ACTION
   retry:
-  System::Call 'kernel32::OpenMutexW(i ${SYNCHRONIZE}, i 0, w "${RUNNING_MUTEX}") p .r0'
+  System::Call 'kernel32::OpenMutexW(i ${SYNCHRONIZE}, i 0, w "${RUNNING_MUTEX}") p .r0 ?e'
+  Pop $1
   ${If} $0 P<> 0
     System::Call 'kernel32::CloseHandle(p r0)'
+  ${EndIf}
+  ${If} $0 P<> 0
+  ${OrIf} $1 = 5
     MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Quillon is running. Close it, then choose Retry to ${ACTION} \
       it." /SD IDCANCEL IDRETRY retry
     SetErrorLevel 32
