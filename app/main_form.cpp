@@ -8,6 +8,8 @@
 namespace {
 
 constexpr int ToolsButtonId = 100;
+// Within the five seconds that Windows gives, with time to spare for the answer and the way out.
+constexpr std::chrono::milliseconds EndSessionLimit{3500};
 
 }  // namespace
 
@@ -42,9 +44,12 @@ void TMainForm::FormClose() {
 
 void TMainForm::FormEndSession() {
   // The process may be ended as soon as this returns: the closing request goes now, and without a message
-  // box, which nobody could answer.
+  // box, which nobody could answer. Windows waits five seconds for it, then shows the user who holds up
+  // the log-off, with this reason.
   if (!SessionState.SessionId.empty()) {
-    LogInForm->EndSessionSilently();
+    ShutdownBlockReasonCreate(Handle(), L"Closing your session with the account service");
+    LogInForm->EndSessionWithin(EndSessionLimit);
+    ShutdownBlockReasonDestroy(Handle());
     // Closed, whatever the answer: nothing on the way out may close it again.
     SessionState.SessionId.clear();
   }

@@ -1,14 +1,22 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 
-// One synchronous HTTP GET of address (WinINet, the system's proxy settings, no cache read or written). The
-// body is appended to reply byte for byte; progress, when given, runs after every read. True when the body
-// arrived whole, whatever the HTTP status; false when the address did not open, a read failed, the body grew
-// beyond 64 MiB, or anything raised while collecting (reply then keeps what was appended so far).
 // Loads WinINet and opens and closes a session with it, which sends nothing: the first retrieval then
 // does not wait for that.
 void PrepareRetrieval();
 
+// One synchronous HTTP GET of address (WinINet, the system's proxy settings, no cache read or written, no
+// cookies). The body is appended to reply byte for byte; progress, when given, runs after every read. True
+// when the body arrived whole, whatever the HTTP status; false when the address did not open, a read
+// failed, the body grew beyond 64 MiB, or anything raised while collecting (reply then keeps what was
+// appended so far).
 bool RetrieveUrl(const std::string& address, std::string& reply, const std::function<void()>& progress = {});
+
+// The same request, waited for no longer than limit, whatever the server does: the body when it arrived
+// whole in that time, else nothing. A request that is still under way goes on in a thread of its own
+// until it ends or the process does; meant for a process that is about to end.
+std::optional<std::string> RetrieveUrlWithin(const std::string& address, std::chrono::milliseconds limit);

@@ -1,6 +1,8 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <memory>
+#include <utility>
 #include <vector>
 
 #include "service/retrieve.h"
@@ -15,9 +17,14 @@ constexpr DWORD ReadSize = 32768;
 // Over plain HTTP anyone on the path can send a body without end; no answer of the service comes near this.
 constexpr unsigned long long MaxAnswerSize = 64ULL << 20;
 // Every answer from the server itself, through any caching proxy on the way, and nothing of it (the
-// sign-in address carries the password) in the user's Internet cache.
-constexpr DWORD OpenFlags =
-    INTERNET_FLAG_RELOAD | INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_CACHE_WRITE;
+// sign-in address carries the password) in the user's Internet cache. No cookies: over plain HTTP anyone
+// on the way could set one, a marker that would stay on the user's disk and go out with every sign-in.
+// A redirect is followed between http and https alike, whatever Internet Options say of changing between
+// secure and not secure: that setting fails it on some machines, and a service that moves to https
+// redirects so.
+constexpr DWORD OpenFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_PRAGMA_NOCACHE |
+                            INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_COOKIES |
+                            INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP;
 
 void SetTimeout(HINTERNET session, DWORD option, DWORD milliseconds) {
   // The outcome is not examined: a session without the time-out still works.
@@ -74,5 +81,34 @@ bool RetrieveUrl(const std::string& address, std::string& reply, const std::func
     }
   } catch (...) {
     return false;
+  }
+}
+
+std::optional<std::string> RetrieveUrlWithin(const std::string& address, std::chrono::milliseconds limit) {
+  struct TCall {
+    std::string Address;
+    std::string Reply;
+    bool Whole = false;
+  };
+  try {
+    // Shared with the thread, which may outlive this call.
+    auto call = std::make_shared<TCall>(TCall{address, {}, false});
+    auto threads = std::make_unique<std::shared_ptr<TCall>>(call);
+    const TKernelHandle thread(CreateThread(
+        nullptr, 0,
+        [](void* parameter) -> DWORD {
+          const std::unique_ptr<std::shared_ptr<TCall>> own(static_cast<std::shared_ptr<TCall>*>(parameter));
+          TCall& c = **own;
+          c.Whole = RetrieveUrl(c.Address, c.Reply);
+          return 0;
+        },
+        threads.get(), 0, nullptr));
+    if (!thread) return std::nullopt;
+    threads.release();
+    if (WaitForSingleObject(thread.Get(), static_cast<DWORD>(limit.count())) != WAIT_OBJECT_0 || !call->Whole)
+      return std::nullopt;
+    return std::move(call->Reply);
+  } catch (...) {
+    return std::nullopt;
   }
 }

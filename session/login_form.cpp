@@ -19,6 +19,22 @@ namespace {
 constexpr int UsernameLabelId = 101;
 constexpr int PasswordLabelId = 102;
 
+// The dialog's fields, with its messages kept to itself: for when nobody is left to answer one.
+class TQuietFields final : public TCredentialsFields {
+ public:
+  explicit TQuietFields(TCredentialsFields& fields) : fields_(fields) {}
+  std::string UserText() const override { return fields_.UserText(); }
+  void SetUserText(const std::string& text) override { fields_.SetUserText(text); }
+  std::string PasswordText() const override { return fields_.PasswordText(); }
+  void SetPasswordText(const std::string& text) override { fields_.SetPasswordText(text); }
+  bool RememberMeChecked() const override { return fields_.RememberMeChecked(); }
+  void SetRememberMeChecked(bool checked) override { fields_.SetRememberMeChecked(checked); }
+  void ShowMessage(const std::string&) override {}
+
+ private:
+  TCredentialsFields& fields_;
+};
+
 void OpenAccountPage(const char* path) {
   // A link may be pressed before the dialog's readying has made the apartment.
   EnsureComApartment();
@@ -87,22 +103,24 @@ void TLogInForm::UsernameLabelClick() { OpenAccountPage("/Account/ForgotUserName
 
 void TLogInForm::PasswordLabelClick() { OpenAccountPage("/Account/ForgotPassword"); }
 
-void TLogInForm::ShowMessage(const std::string& text) {
-  if (!silent_) ::ShowMessage(text);
-}
+void TLogInForm::ShowMessage(const std::string& text) { ::ShowMessage(text); }
 
-void TLogInForm::ServerFailure() {
-  ShowMessage("Failed to connect to server");
+void TLogInForm::ServerFailure() { ServerFailure(*this); }
+
+void TLogInForm::ServerFailure(TCredentialsFields& fields) {
+  fields.ShowMessage("Failed to connect to server");
   SetModalResult(TModalResult::Cancel);
 }
 
-void TLogInForm::HandleAnswer(const std::string& answer) {
+void TLogInForm::HandleAnswer(const std::string& answer) { HandleAnswer(answer, *this); }
+
+void TLogInForm::HandleAnswer(const std::string& answer, TCredentialsFields& fields) {
   const TAnswerOutcome outcome = InterpretAnswer(answer, SessionState);
   if (outcome.Kind == TAnswerKind::Accepted) {
     SetModalResult(TModalResult::OK);
-    SaveRememberedCredentials(*this);
+    SaveRememberedCredentials(fields);
   } else {
-    ShowMessage(outcome.Message);
+    fields.ShowMessage(outcome.Message);
   }
 }
 
@@ -118,14 +136,16 @@ void TLogInForm::Request(std::int32_t function, const char* name, const std::str
     ServerFailure();
 }
 
-void TLogInForm::EndSessionSilently() {
-  silent_ = true;
+void TLogInForm::EndSessionWithin(std::chrono::milliseconds limit) {
+  TQuietFields quiet(*this);
   try {
-    EndSession();
+    if (auto reply = RetrieveUrlWithin(BuildRequestUrl(2, {"session"}, {SessionState.SessionId}), limit))
+      HandleAnswer(*reply, quiet);
+    else
+      ServerFailure(quiet);
   } catch (...) {
-    // A failure is as silent as the rest.
+    // A failure is as quiet as the rest.
   }
-  silent_ = false;
 }
 
 LRESULT TLogInForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

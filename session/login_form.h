@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -32,8 +33,9 @@ class TLogInForm : public TForm, public TCredentialsFields {
   void ServerFailure();
   void HandleAnswer(const std::string& answer);
   void EndSession();
-  // EndSession while Windows ends the session: nobody is left to answer a message, so none is shown.
-  void EndSessionSilently();
+  // EndSession while Windows ends its session: nobody is left to answer a message, so none is shown, and
+  // the answer is waited for no longer than limit, so that the log-off never waits on the service.
+  void EndSessionWithin(std::chrono::milliseconds limit);
 
   std::string UserText() const override;
   void SetUserText(const std::string& text) override;
@@ -50,7 +52,10 @@ class TLogInForm : public TForm, public TCredentialsFields {
   // One request of the service with a single parameter: the answer goes to HandleAnswer, a failed
   // retrieval to ServerFailure, each after the busy state (if any) has ended.
   void Request(std::int32_t function, const char* name, const std::string& value, TBusy* busy = nullptr);
+  // The two outcomes of a request, with the messages and the store's work going to fields: the form
+  // itself, or a stand-in that keeps its messages to itself.
+  void ServerFailure(TCredentialsFields& fields);
+  void HandleAnswer(const std::string& answer, TCredentialsFields& fields);
 
-  bool silent_ = false;
   bool prepared_ = false;
 };

@@ -28,10 +28,14 @@ bool SignInOf(const TLoopbackServer::TRequest& request, const std::string& user)
   return request.Target.find("&key=" + UrlEncode(EncodeBase64(user + "|"))) != std::string::npos;
 }
 
+// A cookie to keep on disk and one for the run, with every sign-in.
+constexpr char Cookies[] =
+    "Set-Cookie: marker=1; Expires=Wed, 01 Jan 2031 00:00:00 GMT; Path=/\r\nSet-Cookie: visit=1; Path=/\r\n";
+
 // "locked" and "locked-erring" get an error with a session, as a faulty service might send; anyone else
 // signs in, those below with a session named after them. The closing request of a session whose name
-// ends in "erring" gets an error, that of "cut" a connection cut before any answer; others an empty answer,
-// which is accepted.
+// ends in "erring" gets an error, that of "cut" a connection cut before any answer, that of "mute" no
+// answer ever; others an empty answer, which is accepted.
 TLoopbackServer::TResponse Answer(const TLoopbackServer::TRequest& request) {
   if (const auto at = request.Target.find("func=2&session="); at != std::string::npos) {
     const std::string session = request.Target.substr(at + 15);
@@ -39,6 +43,7 @@ TLoopbackServer::TResponse Answer(const TLoopbackServer::TRequest& request) {
       return TLoopbackServer::Reply(200,
                                     R"(<Brovik><license><error code="9">Gone</error></license></Brovik>)");
     if (session == "S-cut") return {"", true};
+    if (session == "S-mute") return {"", false, {}, true};
     return TLoopbackServer::Reply(200, "");
   }
   for (const char* user : {"locked", "locked-erring"}) {
@@ -46,13 +51,15 @@ TLoopbackServer::TResponse Answer(const TLoopbackServer::TRequest& request) {
       return TLoopbackServer::Reply(200, R"(<Brovik><license><error code="7">Locked</error><session id="S-)" +
                                              std::string(user) + R"("/></license></Brovik>)");
   }
-  for (const char* user : {"alice", "erring", "cut"}) {
+  for (const char* user : {"alice", "erring", "cut", "mute"}) {
     if (SignInOf(request, user))
-      return TLoopbackServer::Reply(200, "<Brovik><license><session id=\"S-" + std::string(user) +
-                                             "\" accessLevel=\"6\"/></license></Brovik>");
+      return TLoopbackServer::Reply(200,
+                                    "<Brovik><license><session id=\"S-" + std::string(user) +
+                                        "\" accessLevel=\"6\"/></license></Brovik>",
+                                    Cookies);
   }
-  return TLoopbackServer::Reply(200,
-                                R"(<Brovik><license><session id="S-1" accessLevel="6"/></license></Brovik>)");
+  return TLoopbackServer::Reply(
+      200, R"(<Brovik><license><session id="S-1" accessLevel="6"/></license></Brovik>)", Cookies);
 }
 
 // The same two messages to the windows of one program, which is then left running, as a system might.
@@ -72,6 +79,19 @@ bool SendEndSession(DWORD pid) {
     }
   }
   return true;
+}
+
+// The names of the files in a folder, its path with environment variables in it.
+std::vector<std::string> FilesIn(const char* folder) {
+  char path[MAX_PATH];
+  ExpandEnvironmentStringsA((std::string(folder) + "\\*").c_str(), path, MAX_PATH);
+  std::vector<std::string> files;
+  WIN32_FIND_DATAA found;
+  const HANDLE search = FindFirstFileA(path, &found);
+  for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found))
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) files.push_back(found.cFileName);
+  if (search != INVALID_HANDLE_VALUE) FindClose(search);
+  return files;
 }
 
 class ProgramTest : public ::testing::Test {
@@ -136,6 +156,9 @@ TEST_F(ProgramTest, AHeldSessionIsClosedOnceAtTheEndSilentlyWhenWindowsEnds) {
       {"alice", TEnd::Wineboot, "S-alice"},
       {"erring", TEnd::Wineboot, "S-erring"},
       {"cut", TEnd::Wineboot, "S-cut"},
+      // Windows gives five seconds, wineboot as long as it takes: 30 s here, and the service never answers.
+      {"mute", TEnd::Wineboot, "S-mute"},
+      {"mute", TEnd::Messages, "S-mute"},
       {"locked", TEnd::Wineboot, "S-locked"},
       {nullptr, TEnd::Wineboot, nullptr},
       {"alice", TEnd::Messages, "S-alice"},
@@ -185,8 +208,11 @@ TEST_F(ProgramTest, AHeldSessionIsClosedOnceAtTheEndSilentlyWhenWindowsEnds) {
         << "still running; message box: " << box();
     EXPECT_EQ(program.ExitCode(), 0);
     std::vector<std::string> closing;
-    for (const auto& request : server_.Requests())
+    for (const auto& request : server_.Requests()) {
       if (request.Target.find("func=2&") != std::string::npos) closing.push_back(request.Target);
+      // Neither those of this run nor the one kept on disk by an earlier run.
+      EXPECT_EQ(request.Header("Cookie"), "") << request.Target;
+    }
     if (!c.Closed) {
       EXPECT_TRUE(closing.empty()) << closing.front();
     } else {
@@ -194,6 +220,7 @@ TEST_F(ProgramTest, AHeldSessionIsClosedOnceAtTheEndSilentlyWhenWindowsEnds) {
       EXPECT_TRUE(closing[0].ends_with(std::string("func=2&session=") + c.Closed)) << closing[0];
     }
   }
+  EXPECT_EQ(FilesIn("%LOCALAPPDATA%\\Microsoft\\Windows\\INetCookies"), std::vector<std::string>{});
 }
 
 // A copy of the program in a folder of its own, a downloads folder say, beside a hostile library under

@@ -65,6 +65,19 @@ void SendEndlessly(SOCKET s, const std::string& piece, const std::atomic<bool>& 
   }
 }
 
+// Says nothing until the client goes away or the server stops.
+void AwaitGone(SOCKET s, const std::atomic<bool>& stop) {
+  char chunk[512];
+  while (!stop) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(s, &readable);
+    timeval wait{0, 50000};
+    const int ready = select(0, &readable, nullptr, nullptr, &wait);
+    if (ready < 0 || (ready > 0 && recv(s, chunk, sizeof chunk, 0) <= 0)) return;
+  }
+}
+
 }  // namespace
 
 std::string TLoopbackServer::TRequest::Header(const std::string& name) const {
@@ -173,6 +186,7 @@ void TLoopbackServer::Serve() {
       requests_.push_back(request);
     }
     const TResponse response = handler_(request);
+    if (response.Never) AwaitGone(client, stop_);
     SendAll(client, response.Bytes);
     if (!response.Repeat.empty()) SendEndlessly(client, response.Repeat, stop_);
     if (response.Reset) {

@@ -22,6 +22,7 @@ class TLoopbackServer {
     std::string Bytes;     // sent as they stand: status line, headers and body
     bool Reset = false;    // after sending, cut the connection with a reset instead of closing it
     std::string Repeat{};  // when not empty, sent after bytes again and again, until the client goes away
+    bool Never = false;    // no answer at all: the connection is held, silent, until the client goes away
   };
   using THandler = std::function<TResponse(const TRequest&)>;
 
