@@ -12,19 +12,30 @@ bool IsSelf(const VARIANT& child) { return child.vt == VT_I4 && child.lVal == CH
 
 // The standard client object of a window, with a few answers of its own. A client may hold it after the
 // window has gone: it keeps nothing of the window but the handle, and the standard object answers for
-// a window that is no more as the system does.
-class TClientObject final : public IAccessible {
+// a window that is no more as the system does. What clients walk the tree with, the children through
+// IEnumVARIANT and the window through IOleWindow, it takes from the standard object, as one object: every
+// interface answers for all the others. IServiceProvider stays out: the standard object answers through
+// it that it is oleacc's own proxy, and UI Automation would then pass over this one's answers.
+class TClientObject final : public IAccessible, public IEnumVARIANT, public IOleWindow {
  public:
   TClientObject(HWND window, TComPtr<IAccessible> standard, const TAccessibleClient& client)
-      : window_(window), standard_(std::move(standard)), client_(client) {}
+      : window_(window), standard_(std::move(standard)), client_(client) {
+    standard_->QueryInterface(IID_IEnumVARIANT, reinterpret_cast<void**>(children_.Put()));
+    standard_->QueryInterface(IID_IOleWindow, reinterpret_cast<void**>(oleWindow_.Put()));
+  }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** object) override {
     if (!object) return E_POINTER;
-    if (id != IID_IUnknown && id != IID_IDispatch && id != AccessibleInterface) {
+    if (id == IID_IUnknown || id == IID_IDispatch || id == AccessibleInterface)
+      *object = static_cast<IAccessible*>(this);
+    else if (id == IID_IEnumVARIANT && children_)
+      *object = static_cast<IEnumVARIANT*>(this);
+    else if (id == IID_IOleWindow && oleWindow_)
+      *object = static_cast<IOleWindow*>(this);
+    else {
       *object = nullptr;
       return E_NOINTERFACE;
     }
-    *object = static_cast<IAccessible*>(this);
     AddRef();
     return S_OK;
   }
@@ -125,12 +136,41 @@ class TClientObject final : public IAccessible {
     return standard_->put_accValue(child, value);
   }
 
+  HRESULT STDMETHODCALLTYPE Next(ULONG count, VARIANT* children, ULONG* fetched) override {
+    return children_->Next(count, children, fetched);
+  }
+  HRESULT STDMETHODCALLTYPE Skip(ULONG count) override { return children_->Skip(count); }
+  HRESULT STDMETHODCALLTYPE Reset() override { return children_->Reset(); }
+  // The copy goes on from the same child, and answers as this object does.
+  HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT** copy) override {
+    if (!copy) return E_POINTER;
+    *copy = nullptr;
+    TComPtr<IEnumVARIANT> standardCopy;
+    TComPtr<IAccessible> standard;
+    HRESULT result = children_->Clone(standardCopy.Put());
+    if (SUCCEEDED(result))
+      result = standardCopy->QueryInterface(AccessibleInterface, reinterpret_cast<void**>(standard.Put()));
+    if (FAILED(result)) return result;
+    auto* object = new (std::nothrow) TClientObject(window_, std::move(standard), client_);
+    if (!object) return E_OUTOFMEMORY;
+    result = object->QueryInterface(IID_IEnumVARIANT, reinterpret_cast<void**>(copy));
+    object->Release();
+    return result;
+  }
+
+  HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) override { return oleWindow_->GetWindow(window); }
+  HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL enter) override {
+    return oleWindow_->ContextSensitiveHelp(enter);
+  }
+
  private:
   ~TClientObject() = default;
 
   std::atomic<ULONG> references_{1};
   HWND window_;
   TComPtr<IAccessible> standard_;
+  TComPtr<IEnumVARIANT> children_;
+  TComPtr<IOleWindow> oleWindow_;
   TAccessibleClient client_;
 };
 
@@ -148,7 +188,7 @@ LRESULT AnswerAccessibleObject(HWND window, WPARAM wParam, LPARAM lParam, const 
   auto* object = new (std::nothrow) TClientObject(window, std::move(standard), client);
   if (!object) return 0;
   // The caller's reference is the only one once ours goes.
-  const LRESULT reference = LresultFromObject(AccessibleInterface, wParam, object);
+  const LRESULT reference = LresultFromObject(AccessibleInterface, wParam, static_cast<IAccessible*>(object));
   object->Release();
   return reference > 0 ? reference : 0;
 }

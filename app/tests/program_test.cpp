@@ -7,8 +7,10 @@
 
 #include <psapi.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <span>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -18,6 +20,7 @@
 #include "service/tests/loopback_server.h"
 #include "service/tests/proxy_setting.h"
 #include "tools/gui/driver.h"
+#include "ui/accessible.h"
 
 namespace {
 
@@ -110,10 +113,23 @@ TEST_F(ProgramTest, CaptionCarriesTheTrimmedFileVersionAndToolsKeepsToTheRightEd
     SCOPED_TRACE(c.Path);
     TProgram program(c.Path);
     const auto dialog = gui::AwaitSignInDialog(program.Pid());
-    // A dialog to a screen reader in another process.
+    // A dialog to a screen reader in another process, whose controls it can walk as objects.
+    const auto object = gui::ClientObject(dialog.Handle());
     VARIANT role{};
-    EXPECT_EQ(gui::ClientObject(dialog.Handle())->get_accRole(gui::Self, &role), S_OK);
+    EXPECT_EQ(object->get_accRole(gui::Self, &role), S_OK);
     EXPECT_EQ(role.lVal, ROLE_SYSTEM_DIALOG);
+    VARIANT children[9]{};
+    LONG count = 0;
+    EXPECT_EQ(AccessibleChildren(object.Get(), 0, 9, children, &count), S_OK);
+    EXPECT_EQ(count, 9);
+    for (VARIANT& child : std::span(children, count)) {
+      EXPECT_EQ(child.vt, VT_DISPATCH);
+      TComPtr<IAccessible> control;
+      if (child.vt == VT_DISPATCH)
+        child.pdispVal->QueryInterface(AccessibleInterface, reinterpret_cast<void**>(control.Put()));
+      EXPECT_TRUE(control);
+      VariantClear(&child);
+    }
     dialog.SignIn("alice", "");
     const auto main = gui::AwaitMainWindow(program.Pid());
     EXPECT_EQ(gui::Text(main.Handle()), c.Caption);

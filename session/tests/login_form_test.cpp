@@ -15,6 +15,7 @@
 #include "session/login_form.h"
 #include "session/session_state.h"
 #include "tools/gui/driver.h"
+#include "ui/accessible.h"
 #include "ui/form.h"
 #include "ui/message.h"
 #include "win32/executable.h"
@@ -339,6 +340,19 @@ TEST_F(LogInFormTest, TheDialogAndItsLinksAreADialogAndLinksToScreenReaders) {
     object->get_accDefaultAction(gui::Self, &action);
     EXPECT_EQ(gui::Taken(action), o.Action);
   }
+  // What walks the tree, the children and the window, is the same one object as the rest.
+  const auto dialog = gui::ClientObject(form_.Handle());
+  TComPtr<IUnknown> self, fromChildren;
+  TComPtr<IEnumVARIANT> children;
+  TComPtr<IOleWindow> window;
+  ASSERT_EQ(dialog->QueryInterface(IID_IEnumVARIANT, reinterpret_cast<void**>(children.Put())), S_OK);
+  ASSERT_EQ(children->QueryInterface(IID_IOleWindow, reinterpret_cast<void**>(window.Put())), S_OK);
+  HWND handle = nullptr;
+  EXPECT_EQ(window->GetWindow(&handle), S_OK);
+  EXPECT_EQ(handle, form_.Handle());
+  dialog->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(self.Put()));
+  window->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(fromChildren.Put()));
+  EXPECT_EQ(self.Get(), fromChildren.Get());
   // A reader that holds a link's object after the link has gone gets a failure, not a crash.
   const auto held = gui::ClientObject(form_.UsernameLabel);
   DestroyWindow(form_.UsernameLabel);
