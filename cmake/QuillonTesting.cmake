@@ -16,12 +16,14 @@ if(CMAKE_CROSSCOMPILING AND WIN32)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
 endif()
 
-# quillon_add_test(<name> SOURCES ... LIBS ... [LABELS ...] [WINE_LOCALES <locale>...])
+# quillon_add_test(<name> SOURCES ... LIBS ... [LABELS ...] [WINE_LOCALES <locale>...]
+#                  [SMALL_SCREEN <filter>])
 # One GoogleTest executable whose cases ctest lists at test time (discovery at build time would need Wine
 # while building). WINE_LOCALES: the windows tree runs the cases again in the Wine prefix of each locale
-# (another ANSI code page; see wine-run), named with the locale as suffix.
+# (another ANSI code page; see wine-run), named with the locale as suffix. SMALL_SCREEN: the cases that
+# the filter names run again in the prefix of a small screen at 150 %, with the suffix .small-screen.
 function(quillon_add_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS;WINE_LOCALES" ${ARGN})
+  cmake_parse_arguments(ARG "" "SMALL_SCREEN" "SOURCES;LIBS;LABELS;WINE_LOCALES" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gmock GTest::gtest_main)
   set(properties TIMEOUT 120)
@@ -33,4 +35,9 @@ function(quillon_add_test name)
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 TEST_SUFFIX ".${locale}"
                          PROPERTIES ${properties} ENVIRONMENT "QUILLON_WINE_LOCALE=${locale}")
   endforeach()
+  if(ARG_SMALL_SCREEN)
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 TEST_SUFFIX ".small-screen"
+                         TEST_FILTER "${ARG_SMALL_SCREEN}"
+                         PROPERTIES ${properties} ENVIRONMENT "QUILLON_WINE_SCREEN=small")
+  endif()
 endfunction()

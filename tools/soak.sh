@@ -30,7 +30,7 @@ stop() {
   wine_session_stop
 }
 trap stop EXIT
-wine_session_start "${wine_test_locales[@]}" || exit 1
+wine_session_start "${wine_test_prefixes[@]}" || exit 1
 
 mapfile -t tests < <(ctest --preset windows -N | sed -n 's/^ *Test *#[0-9]*: //p')
 declare -A failures=()

@@ -60,7 +60,7 @@ fi
 windows_build=$PWD/build/windows
 source tools/wine-session.sh
 trap wine_session_stop EXIT
-if cmake --preset windows >/dev/null && wine_session_start "${wine_test_locales[@]}"; then
+if cmake --preset windows >/dev/null && wine_session_start "${wine_test_prefixes[@]}"; then
   # One prefix and one registry serve every Windows test: run them one at a time.
   if run_tree windows; then
     # The release artefacts again, in another folder: the same bytes; then signed.

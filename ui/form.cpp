@@ -1,6 +1,7 @@
 #include "ui/form.h"
 
 #include "ui/message.h"
+#include "ui/screen_place.h"
 #include "win32/system_library.h"
 
 namespace {
@@ -38,15 +39,7 @@ void TForm::CenterOnScreen() {
   Place(bounds.right - bounds.left, bounds.bottom - bounds.top);
 }
 
-void TForm::Place(int width, int height) {
-  MONITORINFO monitor{};
-  monitor.cbSize = sizeof monitor;
-  GetMonitorInfoA(MonitorFromWindow(handle_, MONITOR_DEFAULTTOPRIMARY), &monitor);
-  const RECT& screen = monitor.rcMonitor;
-  SetWindowPos(handle_, nullptr, screen.left + (screen.right - screen.left - width) / 2,
-               screen.top + (screen.bottom - screen.top - height) / 2, width, height,
-               SWP_NOZORDER | SWP_NOACTIVATE);
-}
+void TForm::Place(int width, int height) { PlaceOnScreen(handle_, handle_, width, height); }
 
 HWND TForm::AddControl(HWND parent, const char* className, const char* text, DWORD style,
                        const TPlacement& placement, int id, DWORD exStyle) {

@@ -94,7 +94,7 @@ class TForm {
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   void ApplyDpi(int dpi);
-  // Gives the window this outer size, centred on its screen.
+  // Gives the window this outer size, or as much as fits, centred on its screen.
   void Place(int width, int height);
   // The control that has the focus as the form stops being active, if any, to be given it back.
   void RememberFocus();

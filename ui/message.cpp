@@ -6,6 +6,7 @@
 #include <new>
 #include <utility>
 
+#include "ui/screen_place.h"
 #include "win32/system_library.h"
 #endif
 
@@ -55,9 +56,9 @@ HWND MessageOwner() {
   return usable.empty() ? nullptr : usable.front();
 }
 
-// Where the system puts an owned box is not written down; this one goes to the middle of its owner's
-// screen, as an unowned box would (the part that the taskbar leaves), once it is made and before it
-// shows. The hook is the thread's own and lives on the owner until then.
+// Where the system puts an owned box is not written down; this one goes where the forms go, on its
+// owner's screen, once it is made and before it shows. The hook is the thread's own and lives on the owner
+// until then.
 class TCenteredBox {
  public:
   explicit TCenteredBox(HWND owner) : owner_(owner) {
@@ -79,15 +80,9 @@ class TCenteredBox {
             code == HC_ACTION && call->message == WM_INITDIALOG ? GetWindow(call->hwnd, GW_OWNER) : nullptr) {
       if (auto* hook = static_cast<HHOOK>(RemovePropA(owner, Property))) {
         UnhookWindowsHookEx(hook);
-        MONITORINFO monitor{};
-        monitor.cbSize = sizeof monitor;
-        GetMonitorInfoA(MonitorFromWindow(owner, MONITOR_DEFAULTTOPRIMARY), &monitor);
-        const RECT& screen = monitor.rcWork;
         RECT box{};
         GetWindowRect(call->hwnd, &box);
-        SetWindowPos(call->hwnd, nullptr, (screen.left + screen.right - (box.right - box.left)) / 2,
-                     (screen.top + screen.bottom - (box.bottom - box.top)) / 2, 0, 0,
-                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        PlaceOnScreen(call->hwnd, owner, box.right - box.left, box.bottom - box.top);
       }
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);

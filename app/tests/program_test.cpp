@@ -155,6 +155,29 @@ TEST_F(ProgramTest, CaptionCarriesTheTrimmedFileVersionAndToolsKeepsToTheRightEd
   }
 }
 
+// On the screens of the test prefixes: where the window fits, and where at 150 % it is taller than the
+// screen, whose top its caption must not leave.
+TEST_F(ProgramTest, TheMainWindowStandsWholeOnItsScreen) {
+  SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+  const struct {
+    int Width, Height, Dpi;
+    RECT Bounds;
+  } screens[] = {{1280, 1024, 96, {258, 230, 1021, 793}}, {1366, 768, 144, {110, 0, 1255, 768}}};
+  const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+  const auto screen = std::ranges::find_if(screens, [&](const auto& s) {
+    return s.Width == width && s.Height == height && s.Dpi == static_cast<int>(GetDpiForSystem());
+  });
+  ASSERT_NE(screen, std::end(screens)) << width << "x" << height << " at " << GetDpiForSystem() << " DPI";
+  TProgram program(QUILLON_EXE);
+  gui::AwaitSignInDialog(program.Pid()).SignIn("alice", "");
+  const auto main = gui::AwaitMainWindow(program.Pid());
+  RECT bounds{};
+  GetWindowRect(main.Handle(), &bounds);
+  EXPECT_TRUE(EqualRect(&bounds, &screen->Bounds))
+      << bounds.left << "," << bounds.top << " - " << bounds.right << "," << bounds.bottom;
+  main.Exit(program);
+}
+
 // A held session is closed once at the end. When Windows ends the session it is closed at once and without a
 // message box, which nobody could answer (the answers of "erring" and "cut" would each show one at Exit);
 // without a session, or after a new attempt has emptied it, nothing is sent.

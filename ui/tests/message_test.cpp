@@ -2,6 +2,7 @@
 
 #include "ui/link_color.h"
 #include "ui/message.h"
+#include "ui/screen_place.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -81,6 +82,31 @@ TEST(ApplicationTitle, FileNameCutAtItsFirstDotWithTheRestLowerCase) {
 TEST(LinkColor, NavyUnlessHighContrastGivesTheThemesLinkColour) {
   EXPECT_EQ(LinkColor(false, 0x00FFFF), 0x800000u);
   EXPECT_EQ(LinkColor(true, 0x00FFFF), 0x00FFFFu);
+}
+
+TEST(PlaceOnScreen, CentredOnTheMonitorAndWholeInsideTheWorkArea) {
+  constexpr TScreenRect Large{0, 0, 1280, 1024};
+  constexpr TScreenRect Small{0, 0, 1366, 768};
+  const struct {
+    TScreenRect Monitor, Work;
+    int Width, Height;
+    TScreenRect Place;
+  } cases[] = {
+      {Large, Large, 763, 563, {258, 230, 1021, 793}},
+      // The main window at 150 %: taller than the screen, so its caption would lie above it.
+      {Small, Small, 1145, 845, {110, 0, 1255, 768}},
+      {Small, Small, 2000, 900, {0, 0, 1366, 768}},
+      // A taskbar at the bottom: a box that fits is still centred on the monitor, but not under it.
+      {Small, {0, 0, 1366, 728}, 300, 100, {533, 334, 833, 434}},
+      {Small, {0, 0, 1366, 728}, 300, 720, {533, 8, 833, 728}},
+      // A taskbar at the left of a monitor to the left of the main one.
+      {{-1920, 0, 0, 1080}, {-1860, 0, 0, 1080}, 1900, 400, {-1860, 340, 0, 740}},
+  };
+  for (const auto& c : cases) {
+    const TScreenRect place = PlaceOnScreen(c.Monitor, c.Work, c.Width, c.Height);
+    EXPECT_EQ(place, c.Place) << c.Width << "x" << c.Height << " at " << place.Left << "," << place.Top << "-"
+                              << place.Right << "," << place.Bottom;
+  }
 }
 
 }  // namespace
