@@ -104,7 +104,8 @@ std::optional<std::string> RetrieveUrlWithin(const std::string& address, std::ch
         },
         threads.get(), 0, nullptr));
     if (!thread) return std::nullopt;
-    threads.release();
+    // Now the thread's own.
+    static_cast<void>(threads.release());
     if (WaitForSingleObject(thread.Get(), static_cast<DWORD>(limit.count())) != WAIT_OBJECT_0 || !call->Whole)
       return std::nullopt;
     return std::move(call->Reply);

@@ -92,7 +92,7 @@ std::vector<std::string> FilesIn(const char* folder) {
   WIN32_FIND_DATAA found;
   const HANDLE search = FindFirstFileA(path, &found);
   for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found))
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) files.push_back(found.cFileName);
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) files.emplace_back(found.cFileName);
   if (search != INVALID_HANDLE_VALUE) FindClose(search);
   return files;
 }
