@@ -15,9 +15,9 @@
 
 #include "service/base64.h"
 #include "service/request.h"
-#include "service/tests/loopback_server.h"
-#include "service/tests/proxy_setting.h"
-#include "tools/gui/driver.h"
+#include "tools/testing/gui/driver.h"
+#include "tools/testing/loopback_server.h"
+#include "tools/testing/proxy_setting.h"
 
 namespace {
 
