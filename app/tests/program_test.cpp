@@ -13,10 +13,8 @@
 #include <utility>
 #include <vector>
 
-#include "service/base64.h"
-#include "service/request.h"
+#include "tools/testing/fake_service.h"
 #include "tools/testing/gui/driver.h"
-#include "tools/testing/loopback_server.h"
 #include "tools/testing/proxy_setting.h"
 
 namespace {
@@ -24,36 +22,24 @@ namespace {
 using namespace std::chrono_literals;
 using gui::TProgram;
 
-bool SignInOf(const TLoopbackServer::TRequest& request, const std::string& user) {
-  return request.Target.find("&key=" + UrlEncode(EncodeBase64(user + "|"))) != std::string::npos;
-}
-
 // "locked" and "locked-erring" get an error with a session, as a faulty service might send; anyone else
 // signs in, those below with a session named after them. The closing request of a session whose name
 // ends in "erring" gets an error, that of "cut" a connection cut before any answer; others an empty answer,
-// which is accepted.
-TLoopbackServer::TResponse Answer(const TLoopbackServer::TRequest& request) {
-  if (const auto at = request.Target.find("func=2&session="); at != std::string::npos) {
-    const std::string session = request.Target.substr(at + 15);
-    if (session.ends_with("erring"))
-      return TLoopbackServer::Reply(200,
-                                    R"(<Brovik><license><error code="9">Gone</error></license></Brovik>)");
-    if (session == "S-cut") return {"", true};
-    return TLoopbackServer::Reply(200, "");
-  }
-  for (const char* user : {"locked", "locked-erring"}) {
-    if (SignInOf(request, user))
-      return TLoopbackServer::Reply(200, R"(<Brovik><license><error code="7">Locked</error><session id="S-)" +
-                                             std::string(user) + R"("/></license></Brovik>)");
-  }
-  for (const char* user : {"alice", "erring", "cut"}) {
-    if (SignInOf(request, user))
-      return TLoopbackServer::Reply(200, "<Brovik><license><session id=\"S-" + std::string(user) +
-                                             "\" accessLevel=\"6\"/></license></Brovik>");
-  }
-  return TLoopbackServer::Reply(200,
-                                R"(<Brovik><license><session id="S-1" accessLevel="6"/></license></Brovik>)");
-}
+// which is accepted. Everyone signs in with an empty password.
+const TFakeService::TScript Script{
+    .SignIns = {{"locked", "",
+                 TFakeService::Document(R"(<error code="7">Locked</error><session id="S-locked"/>)")},
+                {"locked-erring", "",
+                 TFakeService::Document(R"(<error code="7">Locked</error><session id="S-locked-erring"/>)")},
+                {"alice", "", TFakeService::Session("S-alice", 6)},
+                {"erring", "", TFakeService::Session("S-erring", 6)},
+                {"cut", "", TFakeService::Session("S-cut", 6)}},
+    .OtherSignIn = TFakeService::Session("S-1", 6),
+    .Closings = {{"S-erring", TFakeService::Error(9, "Gone")},
+                 {"S-locked-erring", TFakeService::Error(9, "Gone")},
+                 {"S-cut", {.Bytes = "", .Reset = true}}},
+    .OtherClosing = TLoopbackServer::Reply(200, ""),
+};
 
 // The same two messages to the windows of one program, which is then left running, as a system might.
 // False when a window that is still there did not answer within 20 s.
@@ -76,7 +62,7 @@ bool SendEndSession(DWORD pid) {
 
 class ProgramTest : public ::testing::Test {
  protected:
-  TLoopbackServer server_{Answer};
+  TFakeService server_{Script};
   TProxySetting proxy_{server_.Port()};
 };
 
