@@ -5,8 +5,23 @@
 # With DISPLAY set, Quillon.exe opens there for you to use. Without it, the program runs on a virtual
 # display, signs in as a demo user through its own windows, and leaves screenshots of the sign-in dialog
 # and of the main window in build/windows/demo/.
+#
+# With --screenshots, it runs so whether DISPLAY is set or not, and copies the two screenshots into docs/,
+# where the README shows them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+screenshots=
+case "${1-}" in
+  --screenshots)
+    screenshots=yes
+    unset DISPLAY
+    ;;
+  "") ;;
+  *)
+    echo "usage: bash tools/run.sh [--screenshots]" >&2
+    exit 2
+    ;;
+esac
 bash tools/setup.sh
 
 jobs=$(nproc)
@@ -19,7 +34,7 @@ host_build=$PWD/build/host
 windows_build=$PWD/build/windows
 run=$windows_build/wine-run
 quillon=$windows_build/app/Quillon.exe
-drive=$windows_build/tools/gui/quillon-drive.exe
+drive=$windows_build/tools/testing/gui/quillon-drive.exe
 demo=$windows_build/demo
 settings='HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings'
 interactive=${DISPLAY:+yes}
@@ -126,3 +141,10 @@ cat "$demo/service.log"
 echo
 echo "Screenshots in $demo:"
 ls -1 "$demo"/*.png
+if [ -n "$screenshots" ]; then
+  mkdir -p docs
+  # Without the times convert writes into a PNG, so that a picture that did not change stays the same file.
+  convert "$demo/1-sign-in.png" -strip docs/sign-in.png
+  convert "$demo/2-main-window.png" -strip docs/main-window.png
+  echo "Copied into docs/: sign-in.png, main-window.png"
+fi

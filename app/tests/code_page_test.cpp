@@ -7,11 +7,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "service/base64.h"
-#include "service/request.h"
-#include "service/tests/loopback_server.h"
-#include "service/tests/proxy_setting.h"
-#include "tools/gui/driver.h"
+#include "tools/testing/fake_service.h"
+#include "tools/testing/gui/driver.h"
+#include "tools/testing/proxy_setting.h"
 
 namespace {
 
@@ -79,17 +77,12 @@ void SignInAndStartAgain(const TCodePageCase* c) {
   ASSERT_EQ(GetACP(), c->CodePage) << "in " << c->Locale << ": is the locale made (tools/setup.sh)?";
 
   gui::ForgetRememberedCredentials();
-  // The sign-in key is made of the bytes as typed, in the code page.
-  const std::string key = UrlEncode(EncodeBase64(std::string(c->User) + "|" + c->Password));
-  TLoopbackServer server([&](const TLoopbackServer::TRequest& request) {
-    if (request.Target.find("func=2&") != std::string::npos)
-      return TLoopbackServer::Reply(200, R"(<Brovik><license><session id="S-1"/></license></Brovik>)");
-    if (request.Target.ends_with("&key=" + key))
-      return TLoopbackServer::Reply(
-          200, R"(<Brovik><license><session id="S-1" accessLevel="3"/></license></Brovik>)");
-    return TLoopbackServer::Reply(200,
-                                  std::string(R"(<?xml version="1.0" encoding="UTF-8"?><Brovik><license>)") +
-                                      "<error code=\"5\">" + c->RefusalUtf8 + "</error></license></Brovik>");
+  // The service knows the user by the bytes as typed, in the code page.
+  const TFakeService server({
+      .SignIns = {{c->User, c->Password, TFakeService::Session("S-1", 3)}},
+      .OtherSignIn = TLoopbackServer::Reply(
+          200, std::string(R"(<?xml version="1.0" encoding="UTF-8"?><Brovik><license>)") +
+                   "<error code=\"5\">" + c->RefusalUtf8 + "</error></license></Brovik>"),
   });
   const TProxySetting proxy(server.Port());
   const TProgramCopy copy(c->FileName);

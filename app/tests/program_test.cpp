@@ -15,11 +15,9 @@
 #include <utility>
 #include <vector>
 
-#include "service/base64.h"
-#include "service/request.h"
-#include "service/tests/loopback_server.h"
-#include "service/tests/proxy_setting.h"
-#include "tools/gui/driver.h"
+#include "tools/testing/fake_service.h"
+#include "tools/testing/gui/driver.h"
+#include "tools/testing/proxy_setting.h"
 #include "ui/accessible.h"
 
 namespace {
@@ -27,43 +25,33 @@ namespace {
 using namespace std::chrono_literals;
 using gui::TProgram;
 
-bool SignInOf(const TLoopbackServer::TRequest& request, const std::string& user) {
-  return request.Target.find("&key=" + UrlEncode(EncodeBase64(user + "|"))) != std::string::npos;
+// A cookie to keep on disk and one for the run, with every session granted.
+TFakeService::TResponse Granted(const std::string& id) {
+  return TFakeService::Document("<session id=\"" + id + "\" accessLevel=\"6\"/>",
+                                "Set-Cookie: marker=1; Expires=Wed, 01 Jan 2031 00:00:00 GMT; Path=/\r\n"
+                                "Set-Cookie: visit=1; Path=/\r\n");
 }
-
-// A cookie to keep on disk and one for the run, with every sign-in.
-constexpr char Cookies[] =
-    "Set-Cookie: marker=1; Expires=Wed, 01 Jan 2031 00:00:00 GMT; Path=/\r\nSet-Cookie: visit=1; Path=/\r\n";
 
 // "locked" and "locked-erring" get an error with a session, as a faulty service might send; anyone else
 // signs in, those below with a session named after them. The closing request of a session whose name
 // ends in "erring" gets an error, that of "cut" a connection cut before any answer, that of "mute" no
-// answer ever; others an empty answer, which is accepted.
-TLoopbackServer::TResponse Answer(const TLoopbackServer::TRequest& request) {
-  if (const auto at = request.Target.find("func=2&session="); at != std::string::npos) {
-    const std::string session = request.Target.substr(at + 15);
-    if (session.ends_with("erring"))
-      return TLoopbackServer::Reply(200,
-                                    R"(<Brovik><license><error code="9">Gone</error></license></Brovik>)");
-    if (session == "S-cut") return {"", true};
-    if (session == "S-mute") return {"", false, {}, true};
-    return TLoopbackServer::Reply(200, "");
-  }
-  for (const char* user : {"locked", "locked-erring"}) {
-    if (SignInOf(request, user))
-      return TLoopbackServer::Reply(200, R"(<Brovik><license><error code="7">Locked</error><session id="S-)" +
-                                             std::string(user) + R"("/></license></Brovik>)");
-  }
-  for (const char* user : {"alice", "erring", "cut", "mute"}) {
-    if (SignInOf(request, user))
-      return TLoopbackServer::Reply(200,
-                                    "<Brovik><license><session id=\"S-" + std::string(user) +
-                                        "\" accessLevel=\"6\"/></license></Brovik>",
-                                    Cookies);
-  }
-  return TLoopbackServer::Reply(
-      200, R"(<Brovik><license><session id="S-1" accessLevel="6"/></license></Brovik>)", Cookies);
-}
+// answer ever; others an empty answer, which is accepted. Everyone signs in with an empty password.
+const TFakeService::TScript Script{
+    .SignIns = {{"locked", "",
+                 TFakeService::Document(R"(<error code="7">Locked</error><session id="S-locked"/>)")},
+                {"locked-erring", "",
+                 TFakeService::Document(R"(<error code="7">Locked</error><session id="S-locked-erring"/>)")},
+                {"alice", "", Granted("S-alice")},
+                {"erring", "", Granted("S-erring")},
+                {"cut", "", Granted("S-cut")},
+                {"mute", "", Granted("S-mute")}},
+    .OtherSignIn = Granted("S-1"),
+    .Closings = {{"S-erring", TFakeService::Error(9, "Gone")},
+                 {"S-locked-erring", TFakeService::Error(9, "Gone")},
+                 {"S-cut", {.Bytes = "", .Reset = true}},
+                 {"S-mute", {.Bytes = "", .Reset = false, .Repeat = {}, .Never = true}}},
+    .OtherClosing = TLoopbackServer::Reply(200, ""),
+};
 
 // The same two messages to the windows of one program, which is then left running, as a system might.
 // False when a window that is still there did not answer within 20 s.
@@ -84,13 +72,17 @@ bool SendEndSession(DWORD pid) {
   return true;
 }
 
+std::string Expanded(const char* path) {
+  char expanded[MAX_PATH];
+  ExpandEnvironmentStringsA(path, expanded, MAX_PATH);
+  return expanded;
+}
+
 // The names of the files in a folder, its path with environment variables in it.
 std::vector<std::string> FilesIn(const char* folder) {
-  char path[MAX_PATH];
-  ExpandEnvironmentStringsA((std::string(folder) + "\\*").c_str(), path, MAX_PATH);
   std::vector<std::string> files;
   WIN32_FIND_DATAA found;
-  const HANDLE search = FindFirstFileA(path, &found);
+  const HANDLE search = FindFirstFileA((Expanded(folder) + "\\*").c_str(), &found);
   for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found))
     if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) files.emplace_back(found.cFileName);
   if (search != INVALID_HANDLE_VALUE) FindClose(search);
@@ -99,7 +91,7 @@ std::vector<std::string> FilesIn(const char* folder) {
 
 class ProgramTest : public ::testing::Test {
  protected:
-  TLoopbackServer server_{Answer};
+  TFakeService server_{Script};
   TProxySetting proxy_{server_.Port()};
 };
 
@@ -204,6 +196,9 @@ TEST_F(ProgramTest, AHeldSessionIsClosedOnceAtTheEndSilentlyWhenWindowsEnds) {
       // After the dialog's Cancel on the way out, the main window closes with the session still named.
       {"locked-erring", TEnd::Messages, "S-locked-erring"},
   };
+  // Only what these runs leave counts, not what an older build's left.
+  constexpr char CookieFolder[] = "%LOCALAPPDATA%\\Microsoft\\Windows\\INetCookies";
+  for (const auto& file : FilesIn(CookieFolder)) DeleteFileA((Expanded(CookieFolder) + "\\" + file).c_str());
   for (const auto& c : cases) {
     const std::string user = c.User ? c.User : "";
     const char* const ends[] = {"Cancel", "unreached", "wineboot", "messages"};
@@ -259,7 +254,7 @@ TEST_F(ProgramTest, AHeldSessionIsClosedOnceAtTheEndSilentlyWhenWindowsEnds) {
       EXPECT_TRUE(closing[0].ends_with(std::string("func=2&session=") + c.Closed)) << closing[0];
     }
   }
-  EXPECT_EQ(FilesIn("%LOCALAPPDATA%\\Microsoft\\Windows\\INetCookies"), std::vector<std::string>{});
+  EXPECT_EQ(FilesIn(CookieFolder), std::vector<std::string>{});
 }
 
 // A copy of the program in a folder of its own, a downloads folder say, beside a hostile library under

@@ -5,11 +5,9 @@
 #include <optional>
 
 #include "credentials/credentials_store.h"
-#include "service/base64.h"
-#include "service/request.h"
-#include "service/tests/loopback_server.h"
-#include "service/tests/proxy_setting.h"
-#include "tools/gui/driver.h"
+#include "tools/testing/fake_service.h"
+#include "tools/testing/gui/driver.h"
+#include "tools/testing/proxy_setting.h"
 
 namespace {
 
@@ -45,31 +43,12 @@ void Plant(const std::string& name, const std::string& text) {
 
 const TFields Initial{"", "ABC", false};
 
-std::string Parameter(const std::string& target, const std::string& name) {
-  const auto at = target.find("&" + name + "=");
-  if (at == std::string::npos) return {};
-  const auto start = at + name.size() + 2;
-  return target.substr(start, target.find('&', start) - start);
-}
-
-std::string SignInKey(const std::string& user, const std::string& password) {
-  return UrlEncode(EncodeBase64(user + "|" + password));
-}
-
 // alice signs in with the password "alice", "garbled" gets an answer that does not parse, anything else is
-// refused. Closing requests are accepted.
-TLoopbackServer::TResponse Answer(const TLoopbackServer::TRequest& request) {
-  if (request.Target.find("func=2&") != std::string::npos)
-    return TLoopbackServer::Reply(200, "<Brovik><license><session id=\"" +
-                                           Parameter(request.Target, "session") + "\"/></license></Brovik>");
-  const std::string key = Parameter(request.Target, "key");
-  if (key == SignInKey("alice", "alice"))
-    return TLoopbackServer::Reply(
-        200, R"(<Brovik><license><session id="S-alice" accessLevel="6"/></license></Brovik>)");
-  if (key == SignInKey("garbled", "x")) return TLoopbackServer::Reply(200, "<Brovik><license><session id=");
-  return TLoopbackServer::Reply(
-      200, R"(<Brovik><license><error code="2">Wrong password</error></license></Brovik>)");
-}
+// refused with "Wrong password" (code 2). Closing requests are accepted.
+const TFakeService::TScript Script{
+    .SignIns = {{"alice", "alice", TFakeService::Session("S-alice", 6)},
+                {"garbled", "x", TLoopbackServer::Reply(200, "<Brovik><license><session id=")}},
+};
 
 class RememberedCredentialsTest : public ::testing::Test {
  protected:
@@ -83,7 +62,7 @@ class RememberedCredentialsTest : public ::testing::Test {
     return count;
   }
 
-  TLoopbackServer server_{Answer};
+  TFakeService server_{Script};
   TProxySetting proxy_{server_.Port()};
 };
 

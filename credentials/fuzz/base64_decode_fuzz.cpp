@@ -7,7 +7,7 @@
 #include "credentials/cipher_envelope.h"
 #include "credentials/memory_stream.h"
 #include "service/base64.h"
-#include "service/fuzz/require.h"
+#include "tools/testing/require.h"
 
 namespace {
 

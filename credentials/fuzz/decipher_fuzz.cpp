@@ -6,7 +6,7 @@
 
 #include "credentials/cipher_envelope.h"
 #include "credentials/credentials_key.h"
-#include "service/fuzz/require.h"
+#include "tools/testing/require.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view stored(reinterpret_cast<const char*>(data), size);

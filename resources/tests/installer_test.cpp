@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/gui/driver.h"
+#include "tools/testing/gui/driver.h"
 #include "win32/handles.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include "service/base64.h"
 #include "service/request.h"
 #include "service/retrieve.h"
-#include "service/tests/loopback_server.h"
-#include "service/tests/proxy_setting.h"
+#include "tools/testing/loopback_server.h"
+#include "tools/testing/proxy_setting.h"
 
 namespace {
 

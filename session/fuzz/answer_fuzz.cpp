@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "service/fuzz/require.h"
 #include "session/protocol.h"
+#include "tools/testing/require.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view answer(reinterpret_cast<const char*>(data), size);

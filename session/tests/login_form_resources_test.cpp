@@ -14,12 +14,12 @@
 
 #include "credentials/registry_win32.h"
 #include "service/request.h"
-#include "service/tests/loopback_server.h"
-#include "service/tests/proxy_setting.h"
 #include "session/login_form.h"
 #include "session/protocol.h"
-#include "session/tests/process_counters.h"
-#include "tools/gui/driver.h"
+#include "tools/testing/gui/driver.h"
+#include "tools/testing/loopback_server.h"
+#include "tools/testing/process_counters.h"
+#include "tools/testing/proxy_setting.h"
 #include "ui/form.h"
 #include "win32/executable.h"
 

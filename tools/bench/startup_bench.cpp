@@ -31,11 +31,11 @@
 #include <vector>
 
 #include "service/request.h"
-#include "service/tests/loopback_server.h"
-#include "service/tests/proxy_setting.h"
 #include "session/protocol.h"
-#include "session/tests/process_counters.h"
-#include "tools/gui/driver.h"
+#include "tools/testing/gui/driver.h"
+#include "tools/testing/loopback_server.h"
+#include "tools/testing/process_counters.h"
+#include "tools/testing/proxy_setting.h"
 #include "win32/executable.h"
 
 namespace {

@@ -16,9 +16,9 @@
 #include <thread>
 #include <vector>
 
-#include "service/tests/proxy_setting.h"
-#include "tools/gui/driver.h"
-#include "tools/gui/screenshot.h"
+#include "tools/testing/gui/driver.h"
+#include "tools/testing/gui/screenshot.h"
+#include "tools/testing/proxy_setting.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tools/gui/driver.h"
+#include "tools/testing/gui/driver.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "service/tests/proxy_setting.h"
+#include "tools/testing/proxy_setting.h"
 
 #include <winsock2.h>  // brings windows.h, in the order it needs
 
@@ -6,8 +6,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "service/tests/loopback_server.h"
-#include "tools/gui/driver.h"
+#include "tools/testing/gui/driver.h"
+#include "tools/testing/loopback_server.h"
 #include "win32/handles.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "tools/gui/screenshot.h"
+#include "tools/testing/gui/screenshot.h"
 
 #include <windows.h>
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "service/retrieve.h"
-#include "service/tests/loopback_server.h"
+#include "tools/testing/loopback_server.h"
 
 namespace {
 

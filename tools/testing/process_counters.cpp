@@ -1,4 +1,4 @@
-#include "session/tests/process_counters.h"
+#include "tools/testing/process_counters.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "service/tests/loopback_server.h"
+#include "tools/testing/loopback_server.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>

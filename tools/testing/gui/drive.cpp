@@ -19,7 +19,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "tools/gui/driver.h"
+#include "tools/testing/gui/driver.h"
 
 namespace {
 
