@@ -3,6 +3,7 @@
 #include "app/version.h"
 #include "session/login_form.h"
 #include "session/session_state.h"
+#include "ui/error.h"
 #include "ui/panel.h"
 
 namespace {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "credentials/credentials_fields.h"
+#include "ui/busy.h"
 #include "ui/form.h"
 
 // The sign-in dialog: asks for a user name and a password, signs in with the service and leaves the

@@ -1,6 +1,8 @@
 #include "ui/form.h"
 
-#include "ui/message.h"
+#include "ui/disabled_windows.h"
+#include "ui/error.h"
+#include "ui/window_class.h"
 #include "win32/system_library.h"
 
 namespace {

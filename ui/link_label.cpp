@@ -5,9 +5,10 @@
 #include <utility>
 
 #include "ui/accessible.h"
-#include "ui/application.h"
+#include "ui/error.h"
 #include "ui/form.h"
 #include "ui/link_color.h"
+#include "ui/window_class.h"
 
 namespace {
 

@@ -2,6 +2,7 @@
 
 #include "ui/link_color.h"
 #include "ui/message.h"
+#include "win32/executable.h"
 
 #ifdef _WIN32
 #include <windows.h>
