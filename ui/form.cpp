@@ -123,7 +123,7 @@ void TForm::Close() {
     return;
   }
   Hide();
-  if (IsMainForm()) Application.Terminate();
+  if (Application.MainForm() == this) Application.Terminate();
 }
 
 TModalResult TForm::ShowModal() {

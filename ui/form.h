@@ -51,7 +51,6 @@ class TForm {
   TModalResult ShowModal();
   TModalResult ModalResult() const { return modalResult_; }
   void SetModalResult(TModalResult result) { modalResult_ = result; }
-  bool Modal() const { return modal_; }
 
   void CenterOnScreen();
   void SetCaption(const std::string& caption);
@@ -88,8 +87,6 @@ class TForm {
   // Called after the controls were placed and given the font of a new DPI.
   virtual void DpiChanged() {}
   virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-  // True for a form that ends the program when it closes.
-  virtual bool IsMainForm() const { return Application.MainForm() == this; }
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
