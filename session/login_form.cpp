@@ -16,9 +16,6 @@
 
 namespace {
 
-constexpr int UsernameLabelId = 101;
-constexpr int PasswordLabelId = 102;
-
 void OpenAccountPage(const char* path) {
   // A link may be pressed before the dialog's readying has made the apartment.
   EnsureComApartment();
@@ -35,21 +32,25 @@ TLogInForm::TLogInForm() {
   // Created in tab order; the captions take no focus.
   AddControl(form, "STATIC", "Username", 0, {.Left = 8, .Top = 8, .Width = 60, .Height = 13});
   UserEdit = AddControl(form, "EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL,
-                        {.Left = 8, .Top = 24, .Width = 121, .Height = 21}, 0, WS_EX_CLIENTEDGE);
+                        {.Left = 8, .Top = 24, .Width = 121, .Height = 21}, WS_EX_CLIENTEDGE);
   AddControl(form, "STATIC", "Password", 0, {.Left = 136, .Top = 8, .Width = 60, .Height = 13});
   PasswordEdit = AddControl(form, "EDIT", "ABC", WS_TABSTOP | ES_AUTOHSCROLL | ES_PASSWORD,
-                            {.Left = 136, .Top = 24, .Width = 121, .Height = 24}, 0, WS_EX_CLIENTEDGE);
+                            {.Left = 136, .Top = 24, .Width = 121, .Height = 24}, WS_EX_CLIENTEDGE);
   RememberMeCheckBox = AddControl(form, "BUTTON", "Remember me", WS_TABSTOP | BS_AUTOCHECKBOX,
                                   {.Left = 8, .Top = 48, .Width = 97, .Height = 17});
-  LogInButton = AddControl(form, "BUTTON", "Log In", WS_TABSTOP | BS_DEFPUSHBUTTON,
-                           {.Left = 152, .Top = 72, .Width = 48, .Height = 25}, IDOK);
+  LogInButton =
+      AddControl(form, "BUTTON", "Log In", WS_TABSTOP | BS_DEFPUSHBUTTON,
+                 {.Left = 152, .Top = 72, .Width = 48, .Height = 25}, &TLogInForm::LogInButtonClick, IDOK);
   CancelButton = AddControl(form, "BUTTON", "Cancel", WS_TABSTOP | BS_PUSHBUTTON,
-                            {.Left = 208, .Top = 72, .Width = 48, .Height = 25}, IDCANCEL);
+                            {.Left = 208, .Top = 72, .Width = 48, .Height = 25},
+                            &TLogInForm::CancelButtonClick, IDCANCEL);
   // After Cancel in the tab order, so that keyboard users reach them too.
-  UsernameLabel = AddControl(form, TLinkLabel::ClassName, "Forgot username?", WS_TABSTOP,
-                             {.Left = 8, .Top = 69, .Width = 90, .Height = 13}, UsernameLabelId);
-  PasswordLabel = AddControl(form, TLinkLabel::ClassName, "Forgot password?", WS_TABSTOP,
-                             {.Left = 8, .Top = 87, .Width = 90, .Height = 13}, PasswordLabelId);
+  UsernameLabel =
+      AddControl(form, TLinkLabel::ClassName, "Forgot username?", WS_TABSTOP,
+                 {.Left = 8, .Top = 69, .Width = 90, .Height = 13}, &TLogInForm::UsernameLabelClick);
+  PasswordLabel =
+      AddControl(form, TLinkLabel::ClassName, "Forgot password?", WS_TABSTOP,
+                 {.Left = 8, .Top = 87, .Width = 90, .Height = 13}, &TLogInForm::PasswordLabelClick);
 }
 
 std::string TLogInForm::UserText() const { return WindowText(UserEdit); }
@@ -136,23 +137,6 @@ LRESULT TLogInForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       // A dialog to screen readers, which read it so as it opens.
       if (const LRESULT object = AnswerAccessibleObject(Handle(), wParam, lParam, {ROLE_SYSTEM_DIALOG}))
         return object;
-      break;
-    case WM_COMMAND:
-      switch (LOWORD(wParam)) {
-        case IDOK:
-          // Enter reaches here too: only a usable button signs in.
-          if (IsWindowEnabled(LogInButton)) LogInButtonClick();
-          return 0;
-        case IDCANCEL:
-          CancelButtonClick();
-          return 0;
-        case UsernameLabelId:
-          if (HIWORD(wParam) == STN_CLICKED) UsernameLabelClick();
-          return 0;
-        case PasswordLabelId:
-          if (HIWORD(wParam) == STN_CLICKED) PasswordLabelClick();
-          return 0;
-      }
       break;
   }
   return TForm::HandleMessage(message, wParam, lParam);

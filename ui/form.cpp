@@ -1,5 +1,7 @@
 #include "ui/form.h"
 
+#include <algorithm>
+
 #include "ui/disabled_windows.h"
 #include "ui/error.h"
 #include "ui/window_class.h"
@@ -51,7 +53,34 @@ void TForm::Place(int width, int height) {
 }
 
 HWND TForm::AddControl(HWND parent, const char* className, const char* text, DWORD style,
-                       const TPlacement& placement, int id, DWORD exStyle) {
+                       const TPlacement& placement, DWORD exStyle) {
+  return MakeControl(parent, className, text, style, placement, 0, exStyle);
+}
+
+HWND TForm::AddCommandControl(HWND parent, const char* className, const char* text, DWORD style,
+                              const TPlacement& placement, TClick click, int id) {
+  if (!id) id = nextCommandId_++;
+  HWND control = MakeControl(parent, className, text, style, placement, id, 0);
+  commands_.push_back({id, click, control});
+  return control;
+}
+
+int TForm::AddMenuCommand(TClick click) {
+  const int id = nextCommandId_++;
+  commands_.push_back({id, click, nullptr});
+  return id;
+}
+
+bool TForm::RunCommand(int id) {
+  const auto command = std::ranges::find(commands_, id, &TCommand::Id);
+  if (command == commands_.end()) return false;
+  // Enter reaches the default button even while it is disabled.
+  if (!command->Control || IsWindowEnabled(command->Control)) (this->*command->Click)();
+  return true;
+}
+
+HWND TForm::MakeControl(HWND parent, const char* className, const char* text, DWORD style,
+                        const TPlacement& placement, int id, DWORD exStyle) {
   const RECT b = Bounds(parent, placement);
   HWND control =
       CreateWindowExA(exStyle, className, text, style | WS_CHILD | WS_VISIBLE, b.left, b.top,
@@ -209,6 +238,10 @@ LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
       Close();
       return 0;
+    case WM_COMMAND:
+      // A control's click, a menu item, Enter and Escape all come with 0 (BN_CLICKED, STN_CLICKED).
+      if (HIWORD(wParam) == 0 && RunCommand(LOWORD(wParam))) return 0;
+      break;
     case WM_SETCURSOR:
       if (Application.Busy()) {
         SetCursor(LoadCursorA(nullptr, IDC_WAIT));
