@@ -93,7 +93,7 @@ void TMainForm::DpiChanged() {
   SetLabel(AccessLevelLabel, WindowText(AccessLevelLabel));
 }
 
-LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT TMainForm::HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_QUERYENDSESSION:
       return TRUE;  // never in the way of a log-off or shutdown
@@ -101,5 +101,5 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (wParam) FormEndSession();
       return 0;
   }
-  return TForm::HandleMessage(message, wParam, lParam);
+  return TForm::HandleWindowMessage(message, wParam, lParam);
 }

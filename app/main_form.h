@@ -32,7 +32,7 @@ class TMainForm : public TForm {
   void ExitMenuClick();
 
  protected:
-  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+  LRESULT HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   void DpiChanged() override;
 
  private:

@@ -15,7 +15,7 @@ void LoadCredentials(TCredentialsFields& dialog, TRegistry& registry) {
     dialog.SetPasswordText(CipherEnvelope(password, CredentialsKey, false));
     dialog.SetRememberMeChecked(true);
   } catch (const std::exception&) {
-    dialog.ShowMessage(std::string(RetrieveFailedMessage));
+    dialog.Tell(std::string(RetrieveFailedMessage));
   }
 }
 
@@ -28,14 +28,14 @@ void SaveCredentials(TCredentialsFields& dialog, TRegistry& registry) {
       key->WriteText(UsernameValueName, CipherEnvelope(dialog.UserText(), CredentialsKey, true));
       key->WriteText(PasswordValueName, CipherEnvelope(dialog.PasswordText(), CredentialsKey, true));
     } catch (const std::exception&) {
-      dialog.ShowMessage(std::string(SaveFailedMessage));
+      dialog.Tell(std::string(SaveFailedMessage));
     }
   } else {
     try {
       key->DeleteValue(UsernameValueName);
       key->DeleteValue(PasswordValueName);
     } catch (const std::exception&) {
-      dialog.ShowMessage(std::string(RemoveFailedMessage));
+      dialog.Tell(std::string(RemoveFailedMessage));
     }
   }
 }

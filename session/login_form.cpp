@@ -88,12 +88,12 @@ void TLogInForm::UsernameLabelClick() { OpenAccountPage("/Account/ForgotUserName
 
 void TLogInForm::PasswordLabelClick() { OpenAccountPage("/Account/ForgotPassword"); }
 
-void TLogInForm::ShowMessage(const std::string& text) {
-  if (!silent_) ::ShowMessage(text);
+void TLogInForm::Tell(const std::string& text) {
+  if (!silent_) ShowMessage(text);
 }
 
 void TLogInForm::ServerFailure() {
-  ShowMessage("Failed to connect to server");
+  Tell("Failed to connect to server");
   SetModalResult(TModalResult::Cancel);
 }
 
@@ -103,7 +103,7 @@ void TLogInForm::HandleAnswer(const std::string& answer) {
     SetModalResult(TModalResult::OK);
     SaveRememberedCredentials(*this);
   } else {
-    ShowMessage(outcome.Message);
+    Tell(outcome.Message);
   }
 }
 
@@ -129,7 +129,7 @@ void TLogInForm::EndSessionSilently() {
   silent_ = false;
 }
 
-LRESULT TLogInForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT TLogInForm::HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case DM_GETDEFID:
       return MAKELRESULT(IDOK, DC_HASDEFID);
@@ -139,5 +139,5 @@ LRESULT TLogInForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return object;
       break;
   }
-  return TForm::HandleMessage(message, wParam, lParam);
+  return TForm::HandleWindowMessage(message, wParam, lParam);
 }

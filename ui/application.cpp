@@ -31,7 +31,7 @@ void TApplication::Finalize() {
 
 int TApplication::Run() {
   if (mainForm_) mainForm_->Show();
-  while (HandleMessage(true, TLoop::Application)) {
+  while (PumpMessage(true, TLoop::Application)) {
   }
   return exitCode_;
 }
@@ -42,11 +42,11 @@ void TApplication::Terminate() {
 }
 
 void TApplication::ProcessMessages() {
-  while (HandleMessage(false)) {
+  while (PumpMessage(false)) {
   }
 }
 
-bool TApplication::HandleMessage(bool wait, TLoop loop) {
+bool TApplication::PumpMessage(bool wait, TLoop loop) {
   MSG message;
   if (wait) {
     // A queue that cannot be read ends the loops as the quit message would, with a failure.

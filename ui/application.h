@@ -43,7 +43,7 @@ class TApplication {
   // False when none was waiting, and at the quit message, which ends every loop that meets it: a nested
   // loop (a modal form's, ProcessMessages) leaves it, with its exit code, for the application's loop.
   enum class TLoop { Nested, Application };
-  bool HandleMessage(bool wait, TLoop loop = TLoop::Nested);
+  bool PumpMessage(bool wait, TLoop loop = TLoop::Nested);
 
   // The screen cursor: the hourglass while a request blocks the thread.
   void SetBusy(bool busy);

@@ -134,9 +134,9 @@ void TForm::ApplyDpi(int dpi) {
 
 void TForm::Show() {
   if (Visible()) return;
-  const int closes = closes_;
+  const int timesClosed = timesClosed_;
   FormShow();
-  if (closes_ != closes) return;
+  if (timesClosed_ != timesClosed) return;
   PrepareFirstWindow();
   focus_ = nullptr;
   ShowWindow(handle_, SW_SHOW);
@@ -145,7 +145,7 @@ void TForm::Show() {
 void TForm::Hide() { ShowWindow(handle_, SW_HIDE); }
 
 void TForm::Close() {
-  ++closes_;
+  ++timesClosed_;
   FormClose();
   if (modal_) {
     modalResult_ = TModalResult::Cancel;
@@ -191,7 +191,7 @@ TModalResult TForm::ShowModal() {
       FormShown();
       continue;
     }
-    if (!Application.HandleMessage(true)) modalResult_ = TModalResult::Cancel;
+    if (!Application.PumpMessage(true)) modalResult_ = TModalResult::Cancel;
   }
   return modalResult_;
 }
@@ -223,7 +223,7 @@ bool TForm::FocusControl() {
   return true;
 }
 
-LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT TForm::HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     // As a dialog does: the focus goes back to the control that had it, not to the frame.
     case WM_ACTIVATE:
@@ -276,5 +276,5 @@ LRESULT CALLBACK TForm::WindowProc(HWND window, UINT message, WPARAM wParam, LPA
     form->handle_ = nullptr;
     return DefWindowProcA(window, message, wParam, lParam);
   }
-  return CallbackBarrier([&] { return form->HandleMessage(message, wParam, lParam); }, LRESULT{0});
+  return CallbackBarrier([&] { return form->HandleWindowMessage(message, wParam, lParam); }, LRESULT{0});
 }

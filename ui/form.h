@@ -100,7 +100,8 @@ class TForm {
   virtual void FormShown() {}
   // Called after the controls were placed and given the font of a new DPI.
   virtual void DpiChanged() {}
-  virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  // The form's window procedure; an override leaves what it does not handle to this one.
+  virtual LRESULT HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
  private:
   using TClick = void (TForm::*)();
@@ -147,7 +148,8 @@ class TForm {
   HWND focus_ = nullptr;
   TModalResult modalResult_ = TModalResult::None;
   bool modal_ = false;
-  int closes_ = 0;
+  // Close() calls so far: a show event that closed the form keeps it off the screen.
+  int timesClosed_ = 0;
 };
 
 // The text of a window or control, in the ANSI code page.

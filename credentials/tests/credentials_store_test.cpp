@@ -37,7 +37,7 @@ class TDialog final : public TCredentialsFields {
   void SetPasswordText(const std::string& text) override { Password = text; }
   bool RememberMeChecked() const override { return Remember; }
   void SetRememberMeChecked(bool checked) override { Remember = checked; }
-  void ShowMessage(const std::string& text) override { Messages.push_back(text); }
+  void Tell(const std::string& text) override { Messages.push_back(text); }
 };
 
 // The registry a test runs against, with a way round the interface to plant values and look at them.
