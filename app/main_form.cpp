@@ -3,11 +3,11 @@
 #include "app/version.h"
 #include "session/login_form.h"
 #include "session/session_state.h"
+#include "ui/error.h"
 #include "ui/panel.h"
 
 namespace {
 
-constexpr int ToolsButtonId = 100;
 // Within the five seconds that Windows gives, with time to spare for the answer and the way out.
 constexpr std::chrono::milliseconds EndSessionLimit{3500};
 
@@ -15,21 +15,21 @@ constexpr std::chrono::milliseconds EndSessionLimit{3500};
 
 TMainForm::TMainForm() {
   CreateForm("Quillon", {WS_OVERLAPPEDWINDOW, 0, 763, 563, false});
-  Panel1 = AddControl(Handle(), TPanel::ClassName, "", 0, {.Height = 41, .Anchor = TAnchor::LeftAndRight}, 0,
+  Panel1 = AddControl(Handle(), TPanel::ClassName, "", 0, {.Height = 41, .Anchor = TAnchor::LeftAndRight},
                       WS_EX_CONTROLPARENT);
   UserLabel = AddControl(Panel1, "STATIC", "", SS_LEFT | SS_NOPREFIX,
                          {.Left = 8, .Top = 8, .Width = 1, .Height = 13});
   AccessLevelLabel = AddControl(Panel1, "STATIC", "", SS_LEFT | SS_NOPREFIX,
                                 {.Left = 8, .Top = 24, .Width = 1, .Height = 13});
   // Stays 8 pixels from the bar's right edge as the window is resized.
-  ToolsButton =
-      AddControl(Panel1, "BUTTON", "Tools", WS_TABSTOP | BS_PUSHBUTTON,
-                 {.Top = 8, .Width = 43, .Height = 25, .Right = 8, .Anchor = TAnchor::Right}, ToolsButtonId);
+  ToolsButton = AddControl(Panel1, "BUTTON", "Tools", WS_TABSTOP | BS_PUSHBUTTON,
+                           {.Top = 8, .Width = 43, .Height = 25, .Right = 8, .Anchor = TAnchor::Right},
+                           &TMainForm::ToolsButtonClick);
   ToolsPopupMenu.Reset(CreatePopupMenu());
   if (!ToolsPopupMenu) RaiseLastError("CreatePopupMenu");
-  AppendMenuA(ToolsPopupMenu.Get(), MF_STRING, LogOutMenu, "Log Out");
+  AddMenuItem(ToolsPopupMenu.Get(), "Log Out", &TMainForm::LogOutMenuClick);
   AppendMenuA(ToolsPopupMenu.Get(), MF_SEPARATOR, 0, nullptr);
-  AppendMenuA(ToolsPopupMenu.Get(), MF_STRING, ExitMenu, "Exit");
+  AddMenuItem(ToolsPopupMenu.Get(), "Exit", &TMainForm::ExitMenuClick);
 }
 
 void TMainForm::FormShow() {
@@ -103,7 +103,7 @@ void TMainForm::DpiChanged() {
   SetLabel(AccessLevelLabel, WindowText(AccessLevelLabel));
 }
 
-LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT TMainForm::HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_QUERYENDSESSION:
       return TRUE;  // never in the way of a log-off or shutdown
@@ -111,18 +111,5 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (wParam) FormEndSession();
       return 0;
   }
-  if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {  // menu items come with 0 too
-    switch (LOWORD(wParam)) {
-      case ToolsButtonId:
-        ToolsButtonClick();
-        return 0;
-      case LogOutMenu:
-        LogOutMenuClick();
-        return 0;
-      case ExitMenu:
-        ExitMenuClick();
-        return 0;
-    }
-  }
-  return TForm::HandleMessage(message, wParam, lParam);
+  return TForm::HandleWindowMessage(message, wParam, lParam);
 }

@@ -21,8 +21,6 @@ class TMainForm : public TForm {
   TMenu ToolsPopupMenu;
   // The sign-in dialog, made right after this window.
   TLogInForm* LogInForm = nullptr;
-  static constexpr UINT LogOutMenu = 201;
-  static constexpr UINT ExitMenu = 202;
 
   void FormShow() override;
   void FormClose() override;
@@ -34,7 +32,7 @@ class TMainForm : public TForm {
   void ExitMenuClick();
 
  protected:
-  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+  LRESULT HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   void DpiChanged() override;
 
  private:

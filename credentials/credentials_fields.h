@@ -12,6 +12,6 @@ class TCredentialsFields {
   virtual void SetPasswordText(const std::string& text) = 0;
   virtual bool RememberMeChecked() const = 0;
   virtual void SetRememberMeChecked(bool checked) = 0;
-  // A modal message box with the application's title.
-  virtual void ShowMessage(const std::string& text) = 0;
+  // Tells the user text: a modal message box with the application's title.
+  virtual void Tell(const std::string& text) = 0;
 };

@@ -8,7 +8,6 @@
 #include "credentials/credentials_key.h"
 #include "credentials/registry_key.h"
 
-inline constexpr TRegistryRoot CredentialsRoot = TRegistryRoot::CurrentUser;
 inline constexpr std::string_view CredentialsKeyPath = "SOFTWARE\\Brovik\\Licenses\\Options";
 inline constexpr std::string_view UsernameValueName = "Username";
 inline constexpr std::string_view PasswordValueName = "Password";
@@ -19,8 +18,8 @@ inline constexpr std::string_view RemoveFailedMessage = "Cannot remove username/
 
 // Fills the user name and password from the key's values and checks "Remember me" when both were remembered
 // and decipher. Tells the user itself when something cannot be read; raises nothing.
-void LoadCredentialsFromKey(TCredentialsFields& dialog, TRegistryKey& key);
+void LoadCredentials(TCredentialsFields& dialog, TRegistry& registry);
 
 // After a successful sign-in: stores both fields enciphered when "Remember me" is checked, otherwise
 // removes them. Tells the user itself when that fails; raises nothing.
-void SaveCredentialsToKey(TCredentialsFields& dialog, TRegistryKey& key);
+void SaveCredentials(TCredentialsFields& dialog, TRegistry& registry);

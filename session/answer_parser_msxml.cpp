@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "session/answer_document.h"
+#include "win32/code_page.h"
 #include "win32/com.h"
-#include "win32/executable.h"
 #include "win32/system_library.h"
 
 namespace {

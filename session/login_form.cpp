@@ -16,9 +16,6 @@
 
 namespace {
 
-constexpr int UsernameLabelId = 101;
-constexpr int PasswordLabelId = 102;
-
 // The dialog's fields, with its messages kept to itself: for when nobody is left to answer one.
 class TQuietFields final : public TCredentialsFields {
  public:
@@ -29,7 +26,7 @@ class TQuietFields final : public TCredentialsFields {
   void SetPasswordText(const std::string& text) override { fields_.SetPasswordText(text); }
   bool RememberMeChecked() const override { return fields_.RememberMeChecked(); }
   void SetRememberMeChecked(bool checked) override { fields_.SetRememberMeChecked(checked); }
-  void ShowMessage(const std::string&) override {}
+  void Tell(const std::string&) override {}
 
  private:
   TCredentialsFields& fields_;
@@ -51,21 +48,25 @@ TLogInForm::TLogInForm() {
   // Created in tab order; the captions take no focus.
   AddControl(form, "STATIC", "Username", 0, {.Left = 8, .Top = 8, .Width = 60, .Height = 13});
   UserEdit = AddControl(form, "EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL,
-                        {.Left = 8, .Top = 24, .Width = 121, .Height = 21}, 0, WS_EX_CLIENTEDGE);
+                        {.Left = 8, .Top = 24, .Width = 121, .Height = 21}, WS_EX_CLIENTEDGE);
   AddControl(form, "STATIC", "Password", 0, {.Left = 136, .Top = 8, .Width = 60, .Height = 13});
   PasswordEdit = AddControl(form, "EDIT", "ABC", WS_TABSTOP | ES_AUTOHSCROLL | ES_PASSWORD,
-                            {.Left = 136, .Top = 24, .Width = 121, .Height = 24}, 0, WS_EX_CLIENTEDGE);
+                            {.Left = 136, .Top = 24, .Width = 121, .Height = 24}, WS_EX_CLIENTEDGE);
   RememberMeCheckBox = AddControl(form, "BUTTON", "Remember me", WS_TABSTOP | BS_AUTOCHECKBOX,
                                   {.Left = 8, .Top = 48, .Width = 97, .Height = 17});
-  LogInButton = AddControl(form, "BUTTON", "Log In", WS_TABSTOP | BS_DEFPUSHBUTTON,
-                           {.Left = 152, .Top = 72, .Width = 48, .Height = 25}, IDOK);
+  LogInButton =
+      AddControl(form, "BUTTON", "Log In", WS_TABSTOP | BS_DEFPUSHBUTTON,
+                 {.Left = 152, .Top = 72, .Width = 48, .Height = 25}, &TLogInForm::LogInButtonClick, IDOK);
   CancelButton = AddControl(form, "BUTTON", "Cancel", WS_TABSTOP | BS_PUSHBUTTON,
-                            {.Left = 208, .Top = 72, .Width = 48, .Height = 25}, IDCANCEL);
+                            {.Left = 208, .Top = 72, .Width = 48, .Height = 25},
+                            &TLogInForm::CancelButtonClick, IDCANCEL);
   // After Cancel in the tab order, so that keyboard users reach them too.
-  UsernameLabel = AddControl(form, TLinkLabel::ClassName, "Forgot username?", WS_TABSTOP,
-                             {.Left = 8, .Top = 69, .Width = 90, .Height = 13}, UsernameLabelId);
-  PasswordLabel = AddControl(form, TLinkLabel::ClassName, "Forgot password?", WS_TABSTOP,
-                             {.Left = 8, .Top = 87, .Width = 90, .Height = 13}, PasswordLabelId);
+  UsernameLabel =
+      AddControl(form, TLinkLabel::ClassName, "Forgot username?", WS_TABSTOP,
+                 {.Left = 8, .Top = 69, .Width = 90, .Height = 13}, &TLogInForm::UsernameLabelClick);
+  PasswordLabel =
+      AddControl(form, TLinkLabel::ClassName, "Forgot password?", WS_TABSTOP,
+                 {.Left = 8, .Top = 87, .Width = 90, .Height = 13}, &TLogInForm::PasswordLabelClick);
 }
 
 std::string TLogInForm::UserText() const { return WindowText(UserEdit); }
@@ -103,12 +104,12 @@ void TLogInForm::UsernameLabelClick() { OpenAccountPage("/Account/ForgotUserName
 
 void TLogInForm::PasswordLabelClick() { OpenAccountPage("/Account/ForgotPassword"); }
 
-void TLogInForm::ShowMessage(const std::string& text) { ::ShowMessage(text); }
+void TLogInForm::Tell(const std::string& text) { ShowMessage(text); }
 
 void TLogInForm::ServerFailure() { ServerFailure(*this); }
 
 void TLogInForm::ServerFailure(TCredentialsFields& fields) {
-  fields.ShowMessage("Failed to connect to server");
+  fields.Tell("Failed to connect to server");
   SetModalResult(TModalResult::Cancel);
 }
 
@@ -120,7 +121,7 @@ void TLogInForm::HandleAnswer(const std::string& answer, TCredentialsFields& fie
     SetModalResult(TModalResult::OK);
     SaveRememberedCredentials(fields);
   } else {
-    fields.ShowMessage(outcome.Message);
+    fields.Tell(outcome.Message);
   }
 }
 
@@ -148,7 +149,7 @@ void TLogInForm::EndSessionWithin(std::chrono::milliseconds limit) {
   }
 }
 
-LRESULT TLogInForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT TLogInForm::HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case DM_GETDEFID:
       return MAKELRESULT(IDOK, DC_HASDEFID);
@@ -157,23 +158,6 @@ LRESULT TLogInForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (const LRESULT object = AnswerAccessibleObject(Handle(), wParam, lParam, {ROLE_SYSTEM_DIALOG}))
         return object;
       break;
-    case WM_COMMAND:
-      switch (LOWORD(wParam)) {
-        case IDOK:
-          // Enter reaches here too: only a usable button signs in.
-          if (IsWindowEnabled(LogInButton)) LogInButtonClick();
-          return 0;
-        case IDCANCEL:
-          CancelButtonClick();
-          return 0;
-        case UsernameLabelId:
-          if (HIWORD(wParam) == STN_CLICKED) UsernameLabelClick();
-          return 0;
-        case PasswordLabelId:
-          if (HIWORD(wParam) == STN_CLICKED) PasswordLabelClick();
-          return 0;
-      }
-      break;
   }
-  return TForm::HandleMessage(message, wParam, lParam);
+  return TForm::HandleWindowMessage(message, wParam, lParam);
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "credentials/credentials_fields.h"
+#include "ui/busy.h"
 #include "ui/form.h"
 
 // The sign-in dialog: asks for a user name and a password, signs in with the service and leaves the
@@ -43,10 +44,10 @@ class TLogInForm : public TForm, public TCredentialsFields {
   void SetPasswordText(const std::string& text) override;
   bool RememberMeChecked() const override;
   void SetRememberMeChecked(bool checked) override;
-  void ShowMessage(const std::string& text) override;
+  void Tell(const std::string& text) override;
 
  protected:
-  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+  LRESULT HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
  private:
   // One request of the service with a single parameter: the answer goes to HandleAnswer, a failed

@@ -2,11 +2,8 @@
 
 #include <commctrl.h>
 
-#include <system_error>
-
 #include "ui/form.h"
 #include "ui/link_label.h"
-#include "ui/message.h"
 #include "ui/panel.h"
 
 TApplication Application;
@@ -34,7 +31,7 @@ void TApplication::Finalize() {
 
 int TApplication::Run() {
   if (mainForm_) mainForm_->Show();
-  while (HandleMessage(true, TLoop::Application)) {
+  while (PumpMessage(true, TLoop::Application)) {
   }
   return exitCode_;
 }
@@ -45,11 +42,11 @@ void TApplication::Terminate() {
 }
 
 void TApplication::ProcessMessages() {
-  while (HandleMessage(false)) {
+  while (PumpMessage(false)) {
   }
 }
 
-bool TApplication::HandleMessage(bool wait, TLoop loop) {
+bool TApplication::PumpMessage(bool wait, TLoop loop) {
   MSG message;
   if (wait) {
     // A queue that cannot be read ends the loops as the quit message would, with a failure.
@@ -93,44 +90,4 @@ void TApplication::PrepareBusy() {
   HCURSOR shown = GetCursor();
   SetCursor(LoadCursorA(nullptr, IDC_WAIT));
   SetCursor(shown);
-}
-
-TBusy::TBusy(HWND control) : control_(control), hadFocus_(GetFocus() == control) {
-  // Disabled, the control loses the focus to nothing at all.
-  EnableWindow(control_, FALSE);
-  Application.SetBusy(true);
-  // Let the disabled control and the hourglass show before the request blocks the thread.
-  Application.ProcessMessages();
-}
-
-void TBusy::End() {
-  if (ended_) return;
-  ended_ = true;
-  EnableWindow(control_, TRUE);
-  if (hadFocus_ && !GetFocus()) SetFocus(control_);
-  Application.SetBusy(false);
-}
-
-void RegisterWindowClass(const char* name, WNDPROC procedure, LPCSTR cursor, HICON icon) {
-  WNDCLASSEXA windowClass{};
-  windowClass.cbSize = sizeof windowClass;
-  windowClass.lpfnWndProc = procedure;
-  windowClass.hInstance = Application.Instance();
-  windowClass.hCursor = LoadCursorA(nullptr, cursor);
-  windowClass.hIcon = icon;
-  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  windowClass.lpszClassName = name;
-  if (!RegisterClassExA(&windowClass)) RaiseLastError(std::string("RegisterClassEx ") + name);
-}
-
-void RaiseLastError(const std::string& what) {
-  throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), what);
-}
-
-void ShowError(const char* text) noexcept {
-  try {
-    ShowMessage(text);
-  } catch (...) {
-    // Not even that could be shown (memory ran out): the call still ends here.
-  }
 }

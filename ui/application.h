@@ -1,12 +1,11 @@
 #pragma once
 
-// The application object: the program's forms, its one message loop, and the busy state of a request.
+// The application object: the program's forms, its one message loop, and the screen cursor while a
+// request blocks the thread.
 
 #include <windows.h>
 
-#include <exception>
 #include <memory>
-#include <string>
 #include <utility>
 #include <vector>
 
@@ -44,7 +43,7 @@ class TApplication {
   // False when none was waiting, and at the quit message, which ends every loop that meets it: a nested
   // loop (a modal form's, ProcessMessages) leaves it, with its exit code, for the application's loop.
   enum class TLoop { Nested, Application };
-  bool HandleMessage(bool wait, TLoop loop = TLoop::Nested);
+  bool PumpMessage(bool wait, TLoop loop = TLoop::Nested);
 
   // The screen cursor: the hourglass while a request blocks the thread.
   void SetBusy(bool busy);
@@ -66,45 +65,3 @@ class TApplication {
 };
 
 extern TApplication Application;
-
-// The busy state of a request that blocks the thread: the control that started it disabled and the
-// hourglass shown, and the waiting messages processed so that this shows before the request begins. Ends
-// when the guard goes or at End(), which comes before any message box about the answer; a control that had
-// the focus has it again.
-class TBusy {
- public:
-  explicit TBusy(HWND control);
-  ~TBusy() { End(); }
-  TBusy(const TBusy&) = delete;
-  TBusy& operator=(const TBusy&) = delete;
-  void End();
-
- private:
-  HWND control_;
-  bool hadFocus_;
-  bool ended_ = false;
-};
-
-// Registers a window class of the framework's, on the button face; raises an error when that fails.
-void RegisterWindowClass(const char* name, WNDPROC procedure, LPCSTR cursor, HICON icon = nullptr);
-
-// Raises std::system_error with GetLastError() and what failed.
-[[noreturn]] void RaiseLastError(const std::string& what);
-
-// Tells the user of an error; never raises one of its own.
-void ShowError(const char* text) noexcept;
-
-// The barrier of every callback of the system's that runs code which may raise: an exception that unwound
-// through the system's frames would end the process without a word. An error ends the call, is told to
-// the user, and the callback returns failed.
-template <class Body, class Result>
-Result CallbackBarrier(Body&& body, Result failed) noexcept {
-  try {
-    return body();
-  } catch (const std::exception& error) {
-    ShowError(error.what());
-  } catch (...) {
-    ShowError("Unexpected error");
-  }
-  return failed;
-}

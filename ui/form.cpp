@@ -1,7 +1,11 @@
 #include "ui/form.h"
 
-#include "ui/message.h"
+#include <algorithm>
+
+#include "ui/disabled_windows.h"
+#include "ui/error.h"
 #include "ui/screen_place.h"
+#include "ui/window_class.h"
 #include "win32/system_library.h"
 
 namespace {
@@ -42,7 +46,34 @@ void TForm::CenterOnScreen() {
 void TForm::Place(int width, int height) { PlaceOnScreen(handle_, handle_, width, height); }
 
 HWND TForm::AddControl(HWND parent, const char* className, const char* text, DWORD style,
-                       const TPlacement& placement, int id, DWORD exStyle) {
+                       const TPlacement& placement, DWORD exStyle) {
+  return MakeControl(parent, className, text, style, placement, 0, exStyle);
+}
+
+HWND TForm::AddCommandControl(HWND parent, const char* className, const char* text, DWORD style,
+                              const TPlacement& placement, TClick click, int id) {
+  if (!id) id = nextCommandId_++;
+  HWND control = MakeControl(parent, className, text, style, placement, id, 0);
+  commands_.push_back({id, click, control});
+  return control;
+}
+
+int TForm::AddMenuCommand(TClick click) {
+  const int id = nextCommandId_++;
+  commands_.push_back({id, click, nullptr});
+  return id;
+}
+
+bool TForm::RunCommand(int id) {
+  const auto command = std::ranges::find(commands_, id, &TCommand::Id);
+  if (command == commands_.end()) return false;
+  // Enter reaches the default button even while it is disabled.
+  if (!command->Control || IsWindowEnabled(command->Control)) (this->*command->Click)();
+  return true;
+}
+
+HWND TForm::MakeControl(HWND parent, const char* className, const char* text, DWORD style,
+                        const TPlacement& placement, int id, DWORD exStyle) {
   const RECT b = Bounds(parent, placement);
   HWND control =
       CreateWindowExA(exStyle, className, text, style | WS_CHILD | WS_VISIBLE, b.left, b.top,
@@ -96,9 +127,9 @@ void TForm::ApplyDpi(int dpi) {
 
 void TForm::Show() {
   if (Visible()) return;
-  const int closes = closes_;
+  const int timesClosed = timesClosed_;
   FormShow();
-  if (closes_ != closes) return;
+  if (timesClosed_ != timesClosed) return;
   PrepareFirstWindow();
   focus_ = nullptr;
   ShowWindow(handle_, SW_SHOW);
@@ -107,14 +138,14 @@ void TForm::Show() {
 void TForm::Hide() { ShowWindow(handle_, SW_HIDE); }
 
 void TForm::Close() {
-  ++closes_;
+  ++timesClosed_;
   FormClose();
   if (modal_) {
     modalResult_ = TModalResult::Cancel;
     return;
   }
   Hide();
-  if (IsMainForm()) Application.Terminate();
+  if (Application.MainForm() == this) Application.Terminate();
 }
 
 TModalResult TForm::ShowModal() {
@@ -153,7 +184,7 @@ TModalResult TForm::ShowModal() {
       FormShown();
       continue;
     }
-    if (!Application.HandleMessage(true)) modalResult_ = TModalResult::Cancel;
+    if (!Application.PumpMessage(true)) modalResult_ = TModalResult::Cancel;
   }
   return modalResult_;
 }
@@ -185,7 +216,7 @@ bool TForm::FocusControl() {
   return true;
 }
 
-LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT TForm::HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     // As a dialog does: the focus goes back to the control that had it, not to the frame.
     case WM_ACTIVATE:
@@ -200,6 +231,10 @@ LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
       Close();
       return 0;
+    case WM_COMMAND:
+      // A control's click, a menu item, Enter and Escape all come with 0 (BN_CLICKED, STN_CLICKED).
+      if (HIWORD(wParam) == 0 && RunCommand(LOWORD(wParam))) return 0;
+      break;
     case WM_SETCURSOR:
       if (Application.Busy()) {
         SetCursor(LoadCursorA(nullptr, IDC_WAIT));
@@ -234,5 +269,5 @@ LRESULT CALLBACK TForm::WindowProc(HWND window, UINT message, WPARAM wParam, LPA
     form->handle_ = nullptr;
     return DefWindowProcA(window, message, wParam, lParam);
   }
-  return CallbackBarrier([&] { return form->HandleMessage(message, wParam, lParam); }, LRESULT{0});
+  return CallbackBarrier([&] { return form->HandleWindowMessage(message, wParam, lParam); }, LRESULT{0});
 }

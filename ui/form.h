@@ -1,7 +1,8 @@
 #pragma once
 
 // The base of the program's windows: a form that places its controls in 96-DPI pixels, scaled to the
-// window's DPI, keeps each at the edges it is anchored to, and runs its handlers by the names of its events.
+// window's DPI, keeps each at the edges it is anchored to, runs its handlers by the names of its events,
+// and routes the clicks of its controls and menu items to the handlers they were made with.
 
 #include <windows.h>
 
@@ -51,7 +52,6 @@ class TForm {
   TModalResult ShowModal();
   TModalResult ModalResult() const { return modalResult_; }
   void SetModalResult(TModalResult result) { modalResult_ = result; }
-  bool Modal() const { return modal_; }
 
   void CenterOnScreen();
   void SetCaption(const std::string& caption);
@@ -74,7 +74,20 @@ class TForm {
   // A child control, placed now and whenever its parent's size or the DPI changes. Raises an error when it
   // cannot be made.
   HWND AddControl(HWND parent, const char* className, const char* text, DWORD style,
-                  const TPlacement& placement, int id = 0, DWORD exStyle = 0);
+                  const TPlacement& placement, DWORD exStyle = 0);
+  // The same, with click, a handler of the form's, run when the control is clicked (BN_CLICKED,
+  // STN_CLICKED) while it is enabled. Its id is a free one, or the id given: IDOK for the button that Enter
+  // presses, IDCANCEL for the one that Escape presses.
+  template <class Form>
+  HWND AddControl(HWND parent, const char* className, const char* text, DWORD style,
+                  const TPlacement& placement, void (Form::*click)(), int id = 0) {
+    return AddCommandControl(parent, className, text, style, placement, static_cast<TClick>(click), id);
+  }
+  // A menu item that runs click, a handler of the form's, when it is chosen from a menu of this form's.
+  template <class Form>
+  void AddMenuItem(HMENU menu, const char* text, void (Form::*click)()) {
+    AppendMenuA(menu, MF_STRING, AddMenuCommand(static_cast<TClick>(click)), text);
+  }
   // A control's new width; the rest of its placement stays.
   void SetControlWidth(HWND control, int width);
   // Places every control for its parent's size and the DPI, parents before their children.
@@ -87,12 +100,27 @@ class TForm {
   virtual void FormShown() {}
   // Called after the controls were placed and given the font of a new DPI.
   virtual void DpiChanged() {}
-  virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-  // True for a form that ends the program when it closes.
-  virtual bool IsMainForm() const { return Application.MainForm() == this; }
+  // The form's window procedure; an override leaves what it does not handle to this one.
+  virtual LRESULT HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
  private:
+  using TClick = void (TForm::*)();
+  // What a control or menu item runs, by the id it sends; a control runs it only while enabled.
+  struct TCommand {
+    int Id;
+    TClick Click;
+    HWND Control;
+  };
+
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  HWND MakeControl(HWND parent, const char* className, const char* text, DWORD style,
+                   const TPlacement& placement, int id, DWORD exStyle);
+  HWND AddCommandControl(HWND parent, const char* className, const char* text, DWORD style,
+                         const TPlacement& placement, TClick click, int id);
+  // A free id that runs click; for a menu item.
+  int AddMenuCommand(TClick click);
+  // Runs the command of id; false when there is none.
+  bool RunCommand(int id);
   void ApplyDpi(int dpi);
   // Gives the window this outer size, or as much as fits, centred on its screen.
   void Place(int width, int height);
@@ -114,10 +142,14 @@ class TForm {
   HWND handle_ = nullptr;
   int dpi_ = 96;
   std::vector<TControl> controls_;
+  std::vector<TCommand> commands_;
+  // The ids that no dialog command (IDOK to IDCONTINUE) has.
+  int nextCommandId_ = 100;
   HWND focus_ = nullptr;
   TModalResult modalResult_ = TModalResult::None;
   bool modal_ = false;
-  int closes_ = 0;
+  // Close() calls so far: a show event that closed the form keeps it off the screen.
+  int timesClosed_ = 0;
 };
 
 // The text of a window or control, in the ANSI code page.

@@ -5,9 +5,10 @@
 #include <utility>
 
 #include "ui/accessible.h"
-#include "ui/application.h"
+#include "ui/error.h"
 #include "ui/form.h"
 #include "ui/link_color.h"
+#include "ui/window_class.h"
 
 namespace {
 
@@ -44,10 +45,10 @@ LRESULT CALLBACK TLinkLabel::WindowProc(HWND window, UINT message, WPARAM wParam
   if (!link) return DefWindowProcA(window, message, wParam, lParam);
   // The window owns the link from WM_NCCREATE to WM_NCDESTROY, which the analyzer cannot follow.
   // NOLINTNEXTLINE(clang-analyzer-cplusplus.NewDeleteLeaks)
-  return CallbackBarrier([&] { return link->HandleMessage(message, wParam, lParam); }, LRESULT{0});
+  return CallbackBarrier([&] { return link->HandleWindowMessage(message, wParam, lParam); }, LRESULT{0});
 }
 
-LRESULT TLinkLabel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT TLinkLabel::HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_SETFONT:
       SetFont(reinterpret_cast<HFONT>(wParam));

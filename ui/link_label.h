@@ -16,7 +16,7 @@ class TLinkLabel {
  private:
   explicit TLinkLabel(HWND window) : window_(window) {}
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleWindowMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void SetFont(HFONT font);
   void Paint();
   void Clicked() const;

@@ -1,11 +1,11 @@
 #include "ui/message.h"
 
+#include "win32/executable.h"
+
 #ifdef _WIN32
 #include <windows.h>
 
-#include <new>
-#include <utility>
-
+#include "ui/disabled_windows.h"
 #include "ui/screen_place.h"
 #include "win32/system_library.h"
 #endif
@@ -23,30 +23,6 @@ std::string ApplicationTitle(std::string_view executablePath, const TCodePage& c
 
 #ifdef _WIN32
 namespace {
-
-// The thread's visible windows that take input, in the system's order. The callback stops at an error,
-// which must not unwind through the system's frames, and it is raised here.
-std::vector<HWND> UsableWindows() {
-  struct TWalk {
-    std::vector<HWND> Windows;
-    bool Failed = false;
-  } walk;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND window, LPARAM found) -> BOOL {
-        auto* walk = reinterpret_cast<TWalk*>(found);
-        try {
-          if (IsWindowVisible(window) && IsWindowEnabled(window)) walk->Windows.push_back(window);
-          return TRUE;
-        } catch (...) {
-          walk->Failed = true;
-          return FALSE;
-        }
-      },
-      reinterpret_cast<LPARAM>(&walk));
-  if (walk.Failed) throw std::bad_alloc();
-  return std::move(walk.Windows);
-}
 
 // The window that a message box belongs to: the thread's active window, or else its first visible and
 // usable one (the user may be in another program meanwhile); null when none is on the screen.
@@ -107,15 +83,6 @@ void ShowMessage(const std::string& text) {
   const TDisabledWindows others(owner);
   const TCenteredBox centered(owner);
   MessageBoxA(owner, text.c_str(), title.c_str(), MB_OK);
-}
-
-TDisabledWindows::TDisabledWindows(HWND modal) : windows_(UsableWindows()) {
-  std::erase(windows_, modal);
-  for (HWND window : windows_) EnableWindow(window, FALSE);
-}
-
-TDisabledWindows::~TDisabledWindows() {
-  for (HWND window : windows_) EnableWindow(window, TRUE);
 }
 
 #endif

@@ -1,6 +1,7 @@
 #include "ui/panel.h"
 
 #include "ui/application.h"
+#include "ui/window_class.h"
 
 void TPanel::Register() { RegisterWindowClass(ClassName, WindowProc, IDC_ARROW); }
 

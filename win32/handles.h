@@ -33,8 +33,6 @@ class TOwner {
 
 namespace owner_detail {
 inline void DeleteFont(HFONT font) { DeleteObject(font); }
-inline void DeleteBitmap(HBITMAP bitmap) { DeleteObject(bitmap); }
-inline void DeleteMemoryDc(HDC dc) { DeleteDC(dc); }
 inline void DestroyPopupMenu(HMENU menu) { DestroyMenu(menu); }
 inline void CloseKey(HKEY key) { RegCloseKey(key); }
 inline void CloseInternet(HINTERNET handle) { InternetCloseHandle(handle); }
@@ -42,8 +40,6 @@ inline void CloseKernelObject(HANDLE handle) { CloseHandle(handle); }
 }  // namespace owner_detail
 
 using TFont = TOwner<HFONT, owner_detail::DeleteFont>;
-using TBitmap = TOwner<HBITMAP, owner_detail::DeleteBitmap>;
-using TMemoryDc = TOwner<HDC, owner_detail::DeleteMemoryDc>;
 using TMenu = TOwner<HMENU, owner_detail::DestroyPopupMenu>;
 using TKeyHandle = TOwner<HKEY, owner_detail::CloseKey>;
 using TInternetHandle = TOwner<HINTERNET, owner_detail::CloseInternet>;

@@ -73,7 +73,7 @@ void ExpectWithinSlack(const TGrowth& growth, const TGrowth& baseline = {}) {
 // boxes to dismiss from another thread would take minutes, and the box is the system's.
 class TQuietLogInForm : public TLogInForm {
  public:
-  void ShowMessage(const std::string& text) override { ++Messages[text]; }
+  void Tell(const std::string& text) override { ++Messages[text]; }
   std::map<std::string, int> Messages;
 };
 

@@ -3,6 +3,7 @@
 #include "ui/link_color.h"
 #include "ui/message.h"
 #include "ui/screen_place.h"
+#include "win32/executable.h"
 
 #ifdef _WIN32
 #include <windows.h>

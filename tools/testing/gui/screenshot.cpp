@@ -12,6 +12,11 @@ namespace gui {
 
 namespace {
 
+void DeleteBitmap(HBITMAP bitmap) { DeleteObject(bitmap); }
+void DeleteMemoryDc(HDC dc) { DeleteDC(dc); }
+using TBitmap = TOwner<HBITMAP, DeleteBitmap>;
+using TMemoryDc = TOwner<HDC, DeleteMemoryDc>;
+
 // The screen's pixels, bottom-up rows of 24 bits as the file format stores them.
 std::optional<std::vector<char>> Capture(BITMAPINFOHEADER& info) {
   const int width = GetSystemMetrics(SM_CXSCREEN);
