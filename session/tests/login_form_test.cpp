@@ -297,10 +297,14 @@ TEST_F(LogInFormTest, KeyboardReachesTheLinksAfterCancelAndEnterSpaceOrAScreenRe
         gui::PressKey(press.Link, press.Key);
       else
         EXPECT_EQ(gui::ClientObject(press.Link)->accDoDefaultAction(gui::Self), S_OK);
-      gui::Await("the key opens a page", [&] { return openings.Opened().size() == opened + 1; });
+      // Each opening starts a process, which a busy machine may take a while to run.
+      constexpr auto Started = 30s;
+      gui::Await(
+          "the key opens a page", [&] { return openings.Opened().size() == opened + 1; }, Started);
       // A click opens it as well.
       PostMessageA(press.Link, WM_LBUTTONDOWN, MK_LBUTTON, 0);
-      gui::Await("a click opens a page", [&] { return openings.Opened().size() == opened + 2; });
+      gui::Await(
+          "a click opens a page", [&] { return openings.Opened().size() == opened + 2; }, Started);
       gui::PressKey(press.Link, VK_ESCAPE);
     });
     // Enter on a link opened it and did not sign in.
