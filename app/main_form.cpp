@@ -1,5 +1,7 @@
 #include "app/main_form.h"
 
+#include <chrono>
+
 #include "app/version.h"
 #include "session/login_form.h"
 #include "session/session_state.h"
