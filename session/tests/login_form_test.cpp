@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <tlhelp32.h>
+
 #include <atomic>
 #include <cstring>
 #include <fstream>
@@ -266,6 +270,19 @@ class THttpsOpenings {
   THttpsOpenings(const THttpsOpenings&) = delete;
   THttpsOpenings& operator=(const THttpsOpenings&) = delete;
 
+  // Whether the handler of an opening still runs: its console takes the activation from the dialog
+  // while it comes and goes, and a key pressed meanwhile would be lost.
+  static bool Running() {
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    bool found = false;
+    for (bool more = Process32First(snapshot, &entry); more && !found; more = Process32Next(snapshot, &entry))
+      found = lstrcmpiA(entry.szExeFile, "cmd.exe") == 0 || lstrcmpiA(entry.szExeFile, "conhost.exe") == 0;
+    CloseHandle(snapshot);
+    return found;
+  }
+
   std::vector<std::string> Opened() const {
     std::vector<std::string> lines;
     std::ifstream in(file_);
@@ -299,12 +316,15 @@ TEST_F(LogInFormTest, KeyboardReachesTheLinksAfterCancelAndEnterSpaceOrAScreenRe
         EXPECT_EQ(gui::ClientObject(press.Link)->accDoDefaultAction(gui::Self), S_OK);
       // Each opening starts a process, which a busy machine may take a while to run.
       constexpr auto Started = 30s;
+      const auto openedAndDone = [&](std::size_t count) {
+        return openings.Opened().size() == count && !THttpsOpenings::Running();
+      };
       gui::Await(
-          "the key opens a page", [&] { return openings.Opened().size() == opened + 1; }, Started);
+          "the key opens a page", [&] { return openedAndDone(opened + 1); }, Started);
       // A click opens it as well.
       PostMessageA(press.Link, WM_LBUTTONDOWN, MK_LBUTTON, 0);
       gui::Await(
-          "a click opens a page", [&] { return openings.Opened().size() == opened + 2; }, Started);
+          "a click opens a page", [&] { return openedAndDone(opened + 2); }, Started);
       gui::PressKey(press.Link, VK_ESCAPE);
     });
     // Enter on a link opened it and did not sign in.
